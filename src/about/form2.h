@@ -1,0 +1,53 @@
+// The About box: the program's name, a credit line and two links.
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+class Form2 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Creates the one About box if it is not loaded yet and returns it.
+    static Form2 *load();
+    // The loaded box, or none.
+    static Form2 *instance();
+    // Closes and destroys the box; the next load creates it anew.
+    static void unload();
+
+    QPushButton *okButton() const { return Command1; }
+    QLabel *emailLink() const { return Email; }
+    QLabel *homepageLink() const { return Homepage; }
+
+    // What a link opens: its caption, behind "mailto:" for the address.
+    QString emailTarget() const;
+    QString homepageTarget() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+public:
+    ~Form2() override;
+
+private:
+    Form2();
+
+    QLabel *addLabel(const QString &text, const QRect &geometry);
+    void makeLink(QLabel *label);
+    void Form_Load();
+    void Command1_Click();
+    void Email_MouseDown();
+    void Email_MouseUp();
+    void Homepage_MouseDown();
+    void Homepage_MouseUp();
+
+    QPushButton *Command1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Email = nullptr;
+    QLabel *Homepage = nullptr;
+};

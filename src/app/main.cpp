@@ -1,0 +1,96 @@
+// Oglon: a head on the desktop whose eyes follow the pointer.
+#include "about/form2.h"
+#include "head/form1.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char *ProductName = "Oglon Chromule";
+constexpr const char *VersionText = OGLON_VERSION_TEXT;
+
+bool has(const char *variable)
+{
+    return !qEnvironmentVariableIsEmpty(variable);
+}
+
+// The pupils need the pointer's position over the whole screen and the head
+// needs to stay above other windows: X11 offers both, Wayland neither. Under
+// Wayland the program runs through XWayland when it can.
+bool choosePlatform(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "-platform"))
+            return true;
+    if (has("QT_QPA_PLATFORM"))
+        return true;
+    const bool wayland
+        = has("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+    if (!has("DISPLAY")) {
+        std::fprintf(stderr,
+            wayland ? "oglon: this Wayland session has no X display (XWayland); "
+                      "Oglon needs one to follow the pointer\n"
+                    : "oglon: no X display found (DISPLAY is not set); start Oglon "
+                      "from a graphical session\n");
+        return false;
+    }
+    if (wayland) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        std::fprintf(stderr,
+            "oglon: running through XWayland: the pupils follow the pointer "
+            "only while it is over X11 windows\n");
+    }
+    return true;
+}
+
+// Answers --help and --version; true when the program should stop there.
+bool answerInfoOption(int argc, char *argv[])
+{
+    if (argc != 2)
+        return false;
+    if (!std::strcmp(argv[1], "--version")) {
+        std::printf("%s %s\n", ProductName, VersionText);
+        return true;
+    }
+    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+        std::printf("Usage: oglon\n"
+                    "A head on your desktop whose eyes follow your cursor. Drag it with the left\n"
+                    "button; the right button opens its menu. It takes no options but --help and\n"
+                    "--version (and Qt's own, such as -display).\n");
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (answerInfoOption(argc, argv))
+        return 0;
+    if (!choosePlatform(argc, argv))
+        return 1;
+
+    QApplication app(argc, argv);
+    // Qt has taken its own options out; anything left is not ours.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1) {
+        std::fprintf(stderr, "oglon: unknown argument '%s' (see oglon --help)\n",
+            qPrintable(arguments.at(1)));
+        return 2;
+    }
+    QApplication::setApplicationName(QStringLiteral("Oglon"));
+    QApplication::setApplicationVersion(QString::fromLatin1(VersionText));
+    QGuiApplication::setDesktopFileName(QStringLiteral(OGLON_APP_ID));
+    // The head has no taskbar button and the About box comes and goes; only
+    // Exit ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    Form1 head;
+    head.show();
+    const int status = QApplication::exec();
+    delete Form2::instance();
+    return status;
+}

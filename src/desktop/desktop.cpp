@@ -1,0 +1,159 @@
+#include "desktop.h"
+
+#include "x11.h"
+
+#include <QCursor>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QPolygon>
+#include <QUrl>
+#include <QWidget>
+#include <QWindow>
+#include <cstring>
+
+namespace {
+
+// What X11 keeps per native window (the input shape, the skip-taskbar
+// state) is lost when Qt re-creates the window, so it is kept on the widget
+// and handed to every native window the widget gets.
+const char *const InputRegionProperty = "_oglon_input_region";
+const char *const SkipTaskbarProperty = "_oglon_skip_taskbar";
+
+void applyNativeState(QWidget *window)
+{
+    const WId id = window->internalWinId();
+    if (!id)
+        return;
+    const QVariant input = window->property(InputRegionProperty);
+    if (input.isValid()) {
+        const qreal ratio = window->devicePixelRatioF();
+        QRegion device;
+        for (const QRect &r : input.value<QRegion>())
+            device += QRect((QPointF(r.topLeft()) * ratio).toPoint(), r.size() * ratio);
+        X11::setInputShape(id, device);
+    }
+    if (window->property(SkipTaskbarProperty).toBool())
+        X11::addSkipTaskbarState(id);
+}
+
+class NativeStateKeeper : public QObject
+{
+public:
+    using QObject::QObject;
+
+    static void watch(QWidget *window)
+    {
+        static NativeStateKeeper keeper;
+        window->removeEventFilter(&keeper);
+        window->installEventFilter(&keeper);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::WinIdChange)
+            applyNativeState(static_cast<QWidget *>(watched));
+        return false;
+    }
+};
+
+} // namespace
+
+bool GetCursorPos(POINT *point)
+{
+    if (!point)
+        return false;
+    const QPoint pos = QCursor::pos();
+    *point = { pos.x(), pos.y() };
+    return true;
+}
+
+bool ScreenToClient(HWND window, POINT *point)
+{
+    if (!window || !point)
+        return false;
+    const QPoint screen(point->x, point->y);
+    QPoint client = window->mapFromGlobal(screen);
+    if (X11::available()) {
+        // The server works in device pixels; the program in logical ones.
+        const qreal ratio = window->devicePixelRatioF();
+        const QPoint device = (QPointF(screen) * ratio).toPoint();
+        if (const auto answer = X11::translateFromRoot(window->winId(), device))
+            client = (QPointF(*answer) / ratio).toPoint();
+    }
+    *point = { client.x(), client.y() };
+    return true;
+}
+
+HRGN CreatePolygonRgn(const POINT *points, int count, int fillMode)
+{
+    QPolygon polygon;
+    for (int i = 0; points && i < count; ++i)
+        polygon << QPoint(points[i].x, points[i].y);
+    return QRegion(polygon, fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+}
+
+bool SetWindowRgn(HWND window, const HRGN &region, bool redraw)
+{
+    if (!window)
+        return false;
+    // Qt shapes what is drawn; the input shape is set as well so that the
+    // cut-away parts let presses through to the windows beneath.
+    window->setMask(region);
+    window->setProperty(InputRegionProperty, QVariant::fromValue(region));
+    NativeStateKeeper::watch(window);
+    applyNativeState(window);
+    if (redraw)
+        window->update();
+    return true;
+}
+
+bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy, unsigned flags)
+{
+    if (!window)
+        return false;
+    const bool topmost = insertAfter == HWND_TOPMOST;
+    if (!window->isVisible()) {
+        // Before the first show the flag is simply part of the window's
+        // design; Qt builds the native window with it.
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+    } else {
+        // QWidget::setWindowFlag would hide and re-create a shown window;
+        // changing the flags in place keeps it mapped, with its id and state.
+        Qt::WindowFlags windowFlags = window->windowFlags();
+        windowFlags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+        window->overrideWindowFlags(windowFlags);
+        if (QWindow *handle = window->windowHandle())
+            handle->setFlags(windowFlags);
+    }
+    if (!(flags & SWP_NOMOVE))
+        window->move(x, y);
+    if (!(flags & SWP_NOSIZE))
+        window->resize(cx, cy);
+    return true;
+}
+
+bool ShellExecuteA(HWND, const char *operation, const char *file, const char *, const char *, int)
+{
+    if (!operation || !file || std::strcmp(operation, "open") != 0)
+        return false;
+    // QDesktopServices starts the opener directly with the URL as one
+    // argument; no shell is involved.
+    return QDesktopServices::openUrl(QUrl(QString::fromLocal8Bit(file)));
+}
+
+bool IsLeftButtonDown()
+{
+    if (const auto down = X11::leftButtonDown())
+        return *down;
+    return QGuiApplication::mouseButtons() & Qt::LeftButton;
+}
+
+void SkipTaskbar(HWND window)
+{
+    if (!window)
+        return;
+    window->setProperty(SkipTaskbarProperty, true);
+    NativeStateKeeper::watch(window);
+    applyNativeState(window);
+}

@@ -1,0 +1,66 @@
+// The desktop services the program asks of its surroundings: pointer, window
+// shape, stacking, the taskbar and the shell. Everything that talks to the
+// platform lives behind these calls; the windows never see X11.
+#pragma once
+
+#include <QRegion>
+#include <cstdint>
+
+class QWidget;
+
+struct POINT
+{
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+inline bool operator==(const POINT &a, const POINT &b)
+{
+    return a.x == b.x && a.y == b.y;
+}
+inline bool operator!=(const POINT &a, const POINT &b)
+{
+    return !(a == b);
+}
+
+// A window handle is the top-level widget; a region is a value, so handing
+// it to a window leaves nothing for the caller to free.
+using HWND = QWidget *;
+using HRGN = QRegion;
+
+enum class ZOrder { HWND_TOPMOST = -1, HWND_NOTOPMOST = -2 };
+constexpr ZOrder HWND_TOPMOST = ZOrder::HWND_TOPMOST;
+constexpr ZOrder HWND_NOTOPMOST = ZOrder::HWND_NOTOPMOST;
+
+constexpr unsigned SWP_NOSIZE = 0x1;
+constexpr unsigned SWP_NOMOVE = 0x2;
+constexpr int SW_SHOW = 5;
+
+// The pointer's position in screen pixels.
+bool GetCursorPos(POINT *point);
+
+// Rewrites a screen point in the client pixels of the window. On X11 the
+// server is asked, so the answer holds even while the toolkit's idea of the
+// window's place lags behind the window manager.
+bool ScreenToClient(HWND window, POINT *point);
+
+// A region covering the polygon (the fill mode is irrelevant for a polygon
+// that does not cross itself; 0 and 1 mean odd-even, 2 winding).
+HRGN CreatePolygonRgn(const POINT *points, int count, int fillMode);
+
+// Only the region is drawn and receives pointer input from now on.
+bool SetWindowRgn(HWND window, const HRGN &region, bool redraw);
+
+// Joins or leaves the topmost band; with SWP_NOMOVE | SWP_NOSIZE nothing else
+// changes. A mapped window is neither hidden nor re-created.
+bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy, unsigned flags);
+
+// Hands the target to the user's mail program or browser. No shell sees it.
+bool ShellExecuteA(HWND window, const char *operation, const char *file, const char *parameters,
+    const char *directory, int showCommand);
+
+// Whether the left mouse button is held right now, as the server sees it.
+bool IsLeftButtonDown();
+
+// Keeps a window off the taskbar and the pager. Call before the first show.
+void SkipTaskbar(HWND window);

@@ -1,0 +1,26 @@
+// X11 calls for what the toolkit has no API for. Each returns false (or does
+// nothing) when the program does not run on an X server.
+#pragma once
+
+#include <QPoint>
+#include <QRegion>
+#include <optional>
+
+namespace X11 {
+
+bool available();
+
+// The window's client point under the given root point, asked of the server.
+std::optional<QPoint> translateFromRoot(unsigned long window, QPoint rootPoint);
+
+// Sets the window's input shape, the area that receives pointer events.
+bool setInputShape(unsigned long window, const QRegion &region);
+
+// Adds _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER to a window
+// that is not mapped yet; the window manager reads them when it maps it.
+bool addSkipTaskbarState(unsigned long window);
+
+// Whether button 1 is held, from the server's pointer state.
+std::optional<bool> leftButtonDown();
+
+} // namespace X11

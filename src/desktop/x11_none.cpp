@@ -1,0 +1,27 @@
+// Stand-ins for platforms without X11: the callers fall back to Qt.
+#include "x11.h"
+
+namespace X11 {
+
+bool available()
+{
+    return false;
+}
+std::optional<QPoint> translateFromRoot(unsigned long, QPoint)
+{
+    return std::nullopt;
+}
+bool setInputShape(unsigned long, const QRegion &)
+{
+    return false;
+}
+bool addSkipTaskbarState(unsigned long)
+{
+    return false;
+}
+std::optional<bool> leftButtonDown()
+{
+    return std::nullopt;
+}
+
+} // namespace X11

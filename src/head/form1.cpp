@@ -1,0 +1,253 @@
+#include "form1.h"
+
+#include "about/form2.h"
+#include "head/picture.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace {
+
+Form1 *theHead = nullptr;
+
+constexpr int TickInterval = 100;
+// While a drag is under way, how often to make sure the left button is still
+// held, in case its release went to another window.
+constexpr int DragWatchInterval = 200;
+
+// Mouse buttons as the handlers see them: 1 left, 2 right, 4 middle.
+int buttonCode(Qt::MouseButtons buttons)
+{
+    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0)
+        | (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+int shiftCode(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
+        | (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    theHead = this;
+    setWindowTitle(QStringLiteral("Oglon"));
+    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    setFixedSize(91, 159);
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+
+    // Drawn bottom up: the head, then the pupils over its eye sockets.
+    Image1 = new Picture(QStringLiteral(":/head.gif"), this);
+    Image1->setAttribute(Qt::WA_OpaquePaintEvent);
+    Image1->installEventFilter(this);
+    Eye[0] = new Picture(QStringLiteral(":/pupil.gif"), this);
+    Eye[0]->setPosition(25, 77);
+    Eye[1] = new Picture(QStringLiteral(":/pupil.gif"), this);
+    Eye[1]->setPosition(63, 76);
+    createMenu();
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    SkipTaskbar(this);
+    Form_Load();
+
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    setTimer1Interval(TickInterval);
+    DragWatch.setInterval(DragWatchInterval);
+    connect(&DragWatch, &QTimer::timeout, this, &Form1::checkDragButton);
+}
+
+Form1::~Form1()
+{
+    if (theHead == this)
+        theHead = nullptr;
+}
+
+Form1 *Form1::instance()
+{
+    return theHead;
+}
+
+void Form1::createMenu()
+{
+    mPopupMenu = new QMenu(QStringLiteral("PopupMenu"), this);
+    mAlwaysOnTop = mPopupMenu->addAction(QStringLiteral("Always On &Top"));
+    mAlwaysOnTop->setCheckable(true);
+    mAlwaysOnTop->setChecked(true);
+    mAbout = mPopupMenu->addAction(QStringLiteral("&About Oglon"));
+    mSeparate0 = mPopupMenu->addSeparator();
+    mExit = mPopupMenu->addAction(QStringLiteral("&Exit"));
+    connect(mAlwaysOnTop, &QAction::triggered, this, &Form1::mAlwaysOnTop_Click);
+    connect(mAbout, &QAction::triggered, this, &Form1::mAbout_Click);
+    connect(mExit, &QAction::triggered, this, &Form1::mExit_Click);
+}
+
+void Form1::Form_Load()
+{
+    LoadOutline(Outline);
+    const HRGN region = CreatePolygonRgn(Outline.data(), OutlineVertexCount, 0);
+    SetWindowRgn(this, region.translated(-OutlineClientOffset.x, -OutlineClientOffset.y), true);
+
+    SetWindowPos(this, mAlwaysOnTop->isChecked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+        SWP_NOMOVE | SWP_NOSIZE);
+
+    Eyes[0] = { 26, 81, 5, 3 };
+    Eyes[1] = { 66, 81, 5, 3 };
+}
+
+int Form1::Timer1Interval() const
+{
+    return Timer1.isActive() ? Timer1.interval() : 0;
+}
+
+void Form1::setTimer1Interval(int milliseconds)
+{
+    if (milliseconds > 0)
+        Timer1.start(milliseconds);
+    else
+        Timer1.stop();
+}
+
+QWidget *Form1::image() const
+{
+    return Image1;
+}
+
+const Picture *Form1::eye(int index) const
+{
+    return Eye.at(size_t(index));
+}
+
+void Form1::Timer1_Timer()
+{
+    POINT cursor;
+    GetCursorPos(&cursor);
+    // An idle pointer costs one query and one comparison.
+    if (cursor == LastCursor)
+        return;
+    LastCursor = cursor;
+    ScreenToClient(this, &cursor);
+    MoveEye(0, Eyes[0], float(cursor.x), float(cursor.y));
+    MoveEye(1, Eyes[1], float(cursor.x), float(cursor.y));
+}
+
+void Form1::MoveEye(float Index, const EyeInfo &Eye, float X, float Y)
+{
+    Picture *pupil = this->Eye.at(size_t(qRound(Index)));
+    const PupilPlace place = PlacePupil(Eye, X, Y, float(pupil->width()), float(pupil->height()));
+    pupil->setPosition(place.left, place.top);
+}
+
+void Form1::Image1_MouseDown(int Button, int, float X, float Y)
+{
+    if (Button == 1) {
+        // A second press during a drag keeps the anchor.
+        if (Timer1Interval() > 0) {
+            DragX = X;
+            DragY = Y;
+            setTimer1Interval(0);
+            DragWatch.start();
+        }
+    } else if (Button == 2) {
+        mPopupMenu->popup(QCursor::pos());
+    }
+}
+
+void Form1::Image1_MouseMove(int Button, int, float X, float Y)
+{
+    if (Button != 1 || Timer1Interval() != 0)
+        return;
+    // Keep the pressed point of the head under the pointer.
+    move(qRound(X - DragX - float(Image1->x())), qRound(Y - DragY - float(Image1->y())));
+}
+
+void Form1::Image1_MouseUp(int Button, int, float, float)
+{
+    if (Button == 1 && Timer1Interval() == 0)
+        endDrag();
+}
+
+void Form1::endDrag()
+{
+    DragWatch.stop();
+    setTimer1Interval(TickInterval);
+}
+
+void Form1::checkDragButton()
+{
+    // The release can go astray, to a menu or a program that grabbed the
+    // pointer; the drag still ends once the button is up.
+    if (Timer1Interval() == 0 && !IsLeftButtonDown())
+        endDrag();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != Image1)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPointF pos = mouse->position();
+        Image1_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), float(pos.x()),
+            float(pos.y()));
+        return true;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPointF screen = mouse->globalPosition();
+        Image1_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()),
+            float(screen.x()), float(screen.y()));
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPointF pos = mouse->position();
+        Image1_MouseUp(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), float(pos.x()),
+            float(pos.y()));
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void Form1::mAlwaysOnTop_Click()
+{
+    // Qt flips the check mark of a checkable item before it reports the click.
+    SetWindowPos(this, mAlwaysOnTop->isChecked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+        SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void Form1::mAbout_Click()
+{
+    Form2 *about = Form2::load();
+    about->show();
+    about->raise();
+    about->activateWindow();
+}
+
+void Form1::mExit_Click()
+{
+    QCoreApplication::exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Closing the head from the window manager ends the program like Exit
+    // instead of leaving it running without a window.
+    event->accept();
+    mExit_Click();
+}

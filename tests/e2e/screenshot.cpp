@@ -1,0 +1,17 @@
+// Saves a screenshot of the whole X screen: screenshot FILE.png
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: screenshot FILE.png\n");
+        return 2;
+    }
+    return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(argv[1]))
+        ? 0
+        : 1;
+}
