@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Oglon needs to build, run and test, when any
+# of them is missing. This is the one list of them.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev
+    # run
+    qt6-qpa-plugins fonts-dejavu-core xdg-utils
+    # test: a private X server, a window manager, input and window inspection
+    xvfb xauth openbox xdotool x11-utils
+    # packaging checks
+    dpkg-dev desktop-file-utils appstream binutils-mingw-w64-x86-64
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    [ "$status" = installed ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
