@@ -1,5 +1,6 @@
 // Oglon: a head on the desktop whose eyes follow the pointer.
 #include "about/form2.h"
+#include "desktop/signals.h"
 #include "head/form1.h"
 
 #include <QApplication>
@@ -87,6 +88,7 @@ int main(int argc, char *argv[])
     // The head has no taskbar button and the About box comes and goes; only
     // Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    QuitOnTerminationSignals();
 
     Form1 head;
     head.show();

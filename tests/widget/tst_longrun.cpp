@@ -1,0 +1,82 @@
+// A million ticks with a moving pointer: memory stays flat and the pupils
+// end where a fresh head would put them.
+#include "head/form1.h"
+#include "head/picture.h"
+
+#include <QFile>
+#include <QtTest>
+#include <cmath>
+#include <unistd.h>
+
+namespace {
+
+long residentKilobytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+QPoint onCircle(const QPoint &centre, int step)
+{
+    const double angle = step * 0.0137;
+    const double radius = 40 + (step % 997);
+    return centre + QPoint(int(radius * std::cos(angle)), int(radius * std::sin(angle)));
+}
+
+} // namespace
+
+class TestLongRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void millionTicks();
+};
+
+void TestLongRun::millionTicks()
+{
+    constexpr int Ticks = 1000000;
+    constexpr int Batch = 10000;
+    Form1 head;
+    head.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&head));
+    const QPoint centre = head.mapToGlobal(QPoint(46, 81));
+
+    QList<long> resident;
+    QPointF first0, first1;
+    for (int tick = 0; tick < Ticks; ++tick) {
+        QCursor::setPos(onCircle(centre, tick));
+        head.Timer1_Timer();
+        if (tick == 0) {
+            first0 = { head.eye(0)->left(), head.eye(0)->top() };
+            first1 = { head.eye(1)->left(), head.eye(1)->top() };
+        }
+        if (tick % Batch == Batch - 1) {
+            QCoreApplication::processEvents(); // let the repaints run
+            resident << residentKilobytes();
+        }
+    }
+    QVERIFY(resident.first() > 0);
+
+    // After the first tenth to warm up, resident memory stays within noise.
+    const long settled = resident.at(resident.size() / 10);
+    const long last = resident.last();
+    qInfo("resident: %ld kB after warm-up, %ld kB after %d ticks", settled, last, Ticks);
+    QVERIFY2(last - settled < 512,
+        qPrintable(QStringLiteral("grew from %1 kB to %2 kB").arg(settled).arg(last)));
+
+    // Back at the first pointer position, the pupils sit exactly where the
+    // first tick put them.
+    QCursor::setPos(onCircle(centre, Ticks / 2)); // anywhere else first
+    head.Timer1_Timer();
+    QCursor::setPos(onCircle(centre, 0));
+    head.Timer1_Timer();
+    QCOMPARE(QPointF(head.eye(0)->left(), head.eye(0)->top()), first0);
+    QCOMPARE(QPointF(head.eye(1)->left(), head.eye(1)->top()), first1);
+}
+
+QTEST_MAIN(TestLongRun)
+#include "tst_longrun.moc"
