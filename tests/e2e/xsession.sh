@@ -39,6 +39,11 @@ chmod 700 "$XDG_RUNTIME_DIR"
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
 
+# openbox as installed, less its desktop menus: a stray press on the empty
+# desktop in a test must not open them.
+mkdir -p "$XDG_CONFIG_HOME/openbox"
+awk '/<context name="Root">/ { skip = 1 } !skip { print } skip && /<\/context>/ { skip = 0 }' \
+    /etc/xdg/openbox/rc.xml >"$XDG_CONFIG_HOME/openbox/rc.xml"
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
 wm_ready() { xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
@@ -46,5 +51,5 @@ if ! wait_for 20 wm_ready; then
     echo "xsession: openbox did not start" >&2; cat "$work/openbox.log" >&2; exit 1
 fi
 
-export OGLON_WM_PID=$wm_pid
+export OGLON_WM_PID=$wm_pid OGLON_XVFB_PID=$xvfb_pid
 "$@"

@@ -1,0 +1,331 @@
+#include "e2e.h"
+
+#include "head/eyeinfo.h"
+#include "head/outline.h"
+
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QtTest>
+#include <memory>
+#include <xcb/shape.h>
+
+namespace e2e {
+
+namespace {
+
+template <typename T> std::unique_ptr<T, decltype(&free)> own(T *reply)
+{
+    return { reply, &free };
+}
+
+Window root()
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(connection())).data->root;
+}
+
+xcb_atom_t atom(const char *name)
+{
+    auto reply = own(xcb_intern_atom_reply(
+        connection(), xcb_intern_atom(connection(), 0, uint16_t(strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+QString atomName(xcb_atom_t value)
+{
+    auto reply = own(
+        xcb_get_atom_name_reply(connection(), xcb_get_atom_name(connection(), value), nullptr));
+    return reply ? QString::fromLatin1(
+               xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()))
+                 : QString();
+}
+
+QList<quint32> property32(Window window, const char *property, xcb_atom_t type)
+{
+    auto reply = own(xcb_get_property_reply(connection(),
+        xcb_get_property(connection(), 0, window, atom(property), type, 0, 1024), nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto *values = static_cast<const quint32 *>(xcb_get_property_value(reply.get()));
+    return { values, values + xcb_get_property_value_length(reply.get()) / 4 };
+}
+
+QList<Window> children(Window parent)
+{
+    auto reply
+        = own(xcb_query_tree_reply(connection(), xcb_query_tree(connection(), parent), nullptr));
+    if (!reply)
+        return {};
+    const Window *list = xcb_query_tree_children(reply.get());
+    return { list, list + xcb_query_tree_children_length(reply.get()) };
+}
+
+// Pupil red: the head's skin, hair and lips are nowhere near as saturated.
+bool isPupilColour(QRgb c)
+{
+    return qRed(c) >= 96 && qRed(c) - qGreen(c) >= 64 && qRed(c) - qBlue(c) >= 64;
+}
+
+constexpr EyeInfo Eyes[2] = { { 26, 81, 5, 3 }, { 66, 81, 5, 3 } };
+constexpr QSize PupilSize { 5, 6 }; // the bottom row is transparent
+
+bool pupilsAt(Window head, const std::array<QPoint, 2> &expected, QString *seen)
+{
+    const QImage shot = grab(clientRect(head));
+    bool near = true;
+    QStringList found;
+    for (int eye = 0; eye < 2; ++eye) {
+        const std::optional<QPoint> pupil = findPupil(shot, eye);
+        near = near && pupil && qAbs(pupil->x() - expected[eye].x()) <= 1
+            && qAbs(pupil->y() - expected[eye].y()) <= 1;
+        found << (pupil ? QStringLiteral("(%1,%2)").arg(pupil->x()).arg(pupil->y())
+                        : QStringLiteral("none"));
+    }
+    *seen = QStringLiteral("pupils at %1, expected (%2,%3) (%4,%5)")
+                .arg(found.join(u' '))
+                .arg(expected[0].x())
+                .arg(expected[0].y())
+                .arg(expected[1].x())
+                .arg(expected[1].y());
+    return near;
+}
+
+} // namespace
+
+xcb_connection_t *connection()
+{
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+QRect clientRect(Window window)
+{
+    auto geometry = own(
+        xcb_get_geometry_reply(connection(), xcb_get_geometry(connection(), window), nullptr));
+    auto origin = own(xcb_translate_coordinates_reply(
+        connection(), xcb_translate_coordinates(connection(), window, root(), 0, 0), nullptr));
+    if (!geometry || !origin)
+        return {};
+    return { origin->dst_x, origin->dst_y, geometry->width, geometry->height };
+}
+
+QRect frameRect(Window window)
+{
+    for (;;) {
+        auto tree = own(
+            xcb_query_tree_reply(connection(), xcb_query_tree(connection(), window), nullptr));
+        if (!tree)
+            return {};
+        if (tree->parent == tree->root)
+            return clientRect(window);
+        window = tree->parent;
+    }
+}
+
+bool isViewable(Window window)
+{
+    auto attributes = own(xcb_get_window_attributes_reply(
+        connection(), xcb_get_window_attributes(connection(), window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+QStringList atomNames(Window window, const char *property)
+{
+    QStringList names;
+    for (quint32 value : property32(window, property, XCB_ATOM_ATOM))
+        names << atomName(value);
+    return names;
+}
+
+QList<quint32> cardinals(Window window, const char *property)
+{
+    return property32(window, property, XCB_ATOM_CARDINAL);
+}
+
+QRegion shape(Window window, int kind)
+{
+    auto reply = own(xcb_shape_get_rectangles_reply(
+        connection(), xcb_shape_get_rectangles(connection(), window, uint8_t(kind)), nullptr));
+    QRegion region;
+    if (!reply)
+        return region;
+    const xcb_rectangle_t *r = xcb_shape_get_rectangles_rectangles(reply.get());
+    for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(reply.get()); ++i)
+        region += QRect(r[i].x, r[i].y, r[i].width, r[i].height);
+    return region;
+}
+
+QPoint pointer()
+{
+    auto reply = own(
+        xcb_query_pointer_reply(connection(), xcb_query_pointer(connection(), root()), nullptr));
+    return reply ? QPoint(reply->root_x, reply->root_y) : QPoint(-1, -1);
+}
+
+QList<Window> windowsNamed(const QString &name, qint64 pid, bool visibleOnly)
+{
+    QStringList arguments { "search", "--all", "--pid", QString::number(pid), "--name",
+        '^' + name + '$' };
+    if (visibleOnly)
+        arguments.insert(1, "--onlyvisible");
+    QProcess search;
+    search.start("xdotool", arguments);
+    search.waitForFinished();
+    QList<Window> windows;
+    for (const QByteArray &line : search.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            windows << Window(line.toULong());
+    return windows;
+}
+
+QList<Window> popups(qint64 pid)
+{
+    QList<Window> found;
+    for (Window window : children(root())) {
+        auto attributes = own(xcb_get_window_attributes_reply(
+            connection(), xcb_get_window_attributes(connection(), window), nullptr));
+        if (attributes && attributes->override_redirect
+            && attributes->map_state == XCB_MAP_STATE_VIEWABLE
+            && cardinals(window, "_NET_WM_PID") == QList<quint32> { quint32(pid) })
+            found << window;
+    }
+    return found;
+}
+
+bool xdotool(const QStringList &arguments)
+{
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start("xdotool", arguments);
+    return run.waitForFinished() && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
+}
+
+QStringList warpTo(QPoint at)
+{
+    return { "mousemove", QString::number(at.x()), QString::number(at.y()) };
+}
+
+bool movePointer(QPoint to, bool motion)
+{
+    const QPoint by = to - pointer();
+    return xdotool(motion ? QStringList { "mousemove_relative", "--", QString::number(by.x()),
+                       QString::number(by.y()) }
+                          : warpTo(to))
+        && QTest::qWaitFor([&] { return pointer() == to; }, Deadline);
+}
+
+QRegion headOutline()
+{
+    OutlinePolygon outline;
+    LoadOutline(outline);
+    return CreatePolygonRgn(outline.data(), OutlineVertexCount, 0).translated(-OutlineOffset);
+}
+
+QImage grab(const QRect &area)
+{
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+std::optional<QPoint> findPupil(const QImage &head, int eye)
+{
+    const EyeInfo &e = Eyes[eye];
+    // Everywhere the pupil may go, and a margin.
+    const QRect around(e.CenterX - e.RangeX - PupilSize.width(),
+        e.CenterY - e.RangeY - PupilSize.height(), 2 * (e.RangeX + PupilSize.width()),
+        2 * (e.RangeY + PupilSize.height()));
+    QRect box;
+    for (int y = around.top(); y <= around.bottom(); ++y)
+        for (int x = around.left(); x <= around.right(); ++x)
+            if (head.valid(x, y) && isPupilColour(head.pixel(x, y)))
+                box |= QRect(x, y, 1, 1);
+    if (box.size() != QSize(PupilSize.width(), PupilSize.height() - 1))
+        return std::nullopt;
+    return box.topLeft();
+}
+
+std::array<QPoint, 2> expectedPupils(QPoint client)
+{
+    std::array<QPoint, 2> places;
+    for (int eye = 0; eye < 2; ++eye) {
+        const PupilPlace p = PlacePupil(Eyes[eye], float(client.x()), float(client.y()),
+            float(PupilSize.width()), float(PupilSize.height()));
+        places[eye] = { int(std::floor(p.left + 0.5f)), int(std::floor(p.top + 0.5f)) };
+    }
+    return places;
+}
+
+bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen)
+{
+    return QTest::qWaitFor([&] { return pupilsAt(head, expected, seen); }, Deadline);
+}
+
+bool pupilsStay(Window head, const std::array<QPoint, 2> &expected, int milliseconds, QString *seen)
+{
+    const QDeadlineTimer until(milliseconds);
+    do {
+        if (!pupilsAt(head, expected, seen))
+            return false;
+        QTest::qWait(20);
+    } while (!until.hasExpired());
+    return true;
+}
+
+Oglon::~Oglon()
+{
+    if (mProcess.program().isEmpty()) // never started
+        return;
+    // Ended as a user's session would end it, the program must leave with
+    // status 0: a sanitizer's report at exit (a leak, say) changes that.
+    if (mProcess.state() != QProcess::NotRunning) {
+        mProcess.terminate();
+        if (!mProcess.waitForFinished(10000)) {
+            mProcess.kill();
+            mProcess.waitForFinished();
+            qFatal("oglon did not end on SIGTERM");
+        }
+    }
+    if (mProcess.exitStatus() != QProcess::NormalExit || mProcess.exitCode() != 0)
+        qFatal("oglon ended with %s %d",
+            mProcess.exitStatus() == QProcess::NormalExit ? "status" : "signal",
+            mProcess.exitCode());
+}
+
+bool Oglon::start(const QProcessEnvironment &environment, const QString &binary)
+{
+    mProcess.setProcessEnvironment(environment);
+    mProcess.setProcessChannelMode(QProcess::ForwardedChannels);
+    mProcess.start(binary, {});
+    if (!mProcess.waitForStarted())
+        return false;
+    QList<Window> found;
+    if (!QTest::qWaitFor(
+            [&] { return (found = windowsNamed("Oglon", pid())).size() == 1; }, Deadline)) {
+        qWarning() << "no head window:" << mProcess.state() << found;
+        return false;
+    }
+    mHead = found.front();
+    return true;
+}
+
+Window Oglon::openMenu(QPoint client)
+{
+    const qint64 id = pid();
+    if (!popups(id).isEmpty() || !xdotool(warpTo(onHead(client)) + QStringList { "click", "3" }))
+        return 0;
+    QList<Window> menus;
+    if (!QTest::qWaitFor([&] { return (menus = popups(id)).size() == 1; }, Deadline))
+        return 0;
+    return menus.front();
+}
+
+bool Oglon::choose(const QString &key)
+{
+    const qint64 id = pid();
+    return openMenu() && xdotool({ "key", key })
+        && QTest::qWaitFor([&] { return popups(id).isEmpty(); }, Deadline);
+}
+
+} // namespace e2e

@@ -1,0 +1,104 @@
+// Shared helpers of the end-to-end tests: they start the real program on the
+// X server xsession.sh provides and judge it by what the server says and shows.
+#pragma once
+
+#include <QImage>
+#include <QProcess>
+#include <QRegion>
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <xcb/xcb.h>
+
+namespace e2e {
+
+using Window = xcb_window_t;
+
+// The screen xsession.sh sets up, and the head's place on it at start.
+constexpr QSize ScreenSize { 1024, 768 };
+constexpr QRect HeadRect { 466, 304, 91, 159 };
+// The outline's corner lies this far up and left of the client area.
+constexpr QPoint OutlineOffset { 3, 22 };
+
+// The build's default credits (OGLON_AUTHOR_* in CMakeLists.txt).
+inline const QString AuthorEmail = QStringLiteral("oglon@example.org");
+inline const QString AuthorHomepage = QStringLiteral("https://oglon.example.org/");
+
+// How long any awaited condition may take.
+constexpr int Deadline = 10000;
+
+// --- the X server's view ---------------------------------------------------
+
+xcb_connection_t *connection();
+// The client area in root coordinates; empty once the window is gone.
+QRect clientRect(Window window);
+// The outermost ancestor below the root: the window manager's frame.
+QRect frameRect(Window window);
+bool isViewable(Window window);
+// The atoms of an ATOM[] property by name, e.g. of _NET_WM_STATE.
+QStringList atomNames(Window window, const char *property);
+// A CARDINAL[] property, e.g. _NET_FRAME_EXTENTS.
+QList<quint32> cardinals(Window window, const char *property);
+// The bounding or input shape (XCB_SHAPE_SK_*) in client pixels.
+QRegion shape(Window window, int kind);
+// The head's outline in client pixels, the shape it should have.
+QRegion headOutline();
+QPoint pointer();
+// Windows of a process whose WM_NAME is exactly `name`.
+QList<Window> windowsNamed(const QString &name, qint64 pid, bool visibleOnly = true);
+// Mapped override-redirect windows (menus) of a process.
+QList<Window> popups(qint64 pid);
+
+// --- input and pixels --------------------------------------------------------
+
+// Runs xdotool with the arguments; true when it succeeded.
+bool xdotool(const QStringList &arguments);
+// xdotool's words for warping the pointer to a screen point, to chain more.
+QStringList warpTo(QPoint at);
+// Moves the pointer to a point of the screen, by warping or by motion.
+bool movePointer(QPoint to, bool motion = false);
+QImage grab(const QRect &area);
+
+// The top-left of the pupil drawn in eye 0 (left) or 1 (right), in client
+// pixels of a head screenshot; none unless exactly one pupil-sized dot is there.
+std::optional<QPoint> findPupil(const QImage &head, int eye);
+// Where both pupils belong for the pointer at `client` (in client pixels).
+std::array<QPoint, 2> expectedPupils(QPoint client);
+// Polls screenshots of the head until both pupils are within a pixel of
+// `expected`; `seen` describes the last screenshot.
+bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen);
+// Screenshots over `milliseconds`: true when every one shows the pupils there.
+bool pupilsStay(
+    Window head, const std::array<QPoint, 2> &expected, int milliseconds, QString *seen);
+
+// --- the program -------------------------------------------------------------
+
+class Oglon
+{
+public:
+    Oglon() = default;
+    ~Oglon();
+    Oglon(const Oglon &) = delete;
+    Oglon &operator=(const Oglon &) = delete;
+
+    // Starts the program and waits for its head window.
+    bool start(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        const QString &binary = QStringLiteral(OGLON_BINARY));
+    Window head() const { return mHead; }
+    qint64 pid() const { return mProcess.processId(); }
+    QProcess &process() { return mProcess; }
+    // The head's client point in root coordinates.
+    QPoint onHead(QPoint client) const { return clientRect(mHead).topLeft() + client; }
+
+    // A right click on the head (by default on the crown, which the About
+    // box leaves uncovered); the menu it opens, or 0.
+    Window openMenu(QPoint client = { 45, 12 });
+    // Opens the menu and presses an item's key; true when the menu closed.
+    bool choose(const QString &key);
+
+private:
+    QProcess mProcess;
+    Window mHead = 0;
+};
+
+} // namespace e2e

@@ -1,0 +1,181 @@
+// Faults from outside: termination signals, the window manager going away
+// and coming back, the X server dying under the program.
+#include "e2e.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QtTest>
+#include <csignal>
+#include <xcb/shape.h>
+
+using namespace e2e;
+
+namespace {
+
+// What the window manager keeps about the head, to compare before and after.
+struct HeadState
+{
+    QRect place;
+    QStringList state;
+    QRegion bounding;
+    QRegion input;
+
+    static HeadState of(Window head)
+    {
+        QStringList state = atomNames(head, "_NET_WM_STATE");
+        state.sort();
+        return { clientRect(head), state, shape(head, XCB_SHAPE_SK_BOUNDING),
+            shape(head, XCB_SHAPE_SK_INPUT) };
+    }
+    bool operator==(const HeadState &o) const
+    {
+        return place == o.place && state == o.state && bounding == o.bounding && input == o.input;
+    }
+    QString describe() const
+    {
+        return QStringLiteral("at %1,%2 %3 shape %4 rects")
+            .arg(place.x())
+            .arg(place.y())
+            .arg(state.join(u' '))
+            .arg(bounding.rectCount());
+    }
+};
+
+// The window a running window manager announces itself with, or 0.
+Window wmCheckWindow()
+{
+    xcb_connection_t *c = connection();
+    const Window root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const char name[] = "_NET_SUPPORTING_WM_CHECK";
+    xcb_intern_atom_reply_t *atom
+        = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    if (!atom)
+        return 0;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    free(atom);
+    Window window = 0;
+    if (reply && xcb_get_property_value_length(reply) == 4)
+        window = *static_cast<const Window *>(xcb_get_property_value(reply));
+    free(reply);
+    return window;
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void signalsEndCleanly_data();
+    void signalsEndCleanly();
+    void windowManagerReplaced();
+    void windowManagerRestarted();
+    void xServerDies();
+
+private:
+    // The openbox that manages the screen: xsession.sh's, until a test
+    // starts another.
+    qint64 wmPid = qEnvironmentVariableIntValue("OGLON_WM_PID");
+};
+
+void TestFaults::signalsEndCleanly_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void TestFaults::signalsEndCleanly()
+{
+    QFETCH(int, signal);
+    Oglon oglon;
+    QVERIFY(oglon.start());
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(oglon.pid()), signal);
+    QVERIFY(oglon.process().waitForFinished(2000));
+    QCOMPARE(oglon.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(oglon.process().exitCode(), 0);
+    qInfo("ended %lld ms after the signal", clock.elapsed());
+}
+
+void TestFaults::windowManagerReplaced()
+{
+    Oglon oglon;
+    QVERIFY(oglon.start());
+    QVERIFY(movePointer({ 40, 40 }));
+    const HeadState before = HeadState::of(oglon.head());
+    QVERIFY(before.state.contains("_NET_WM_STATE_ABOVE"));
+    const Window oldCheck = wmCheckWindow();
+
+    QVERIFY(QProcess::startDetached("openbox", { "--replace", "--sm-disable" }, {}, &wmPid));
+    QTRY_VERIFY_WITH_TIMEOUT(wmCheckWindow() != 0 && wmCheckWindow() != oldCheck, Deadline);
+    QTRY_VERIFY2_WITH_TIMEOUT(HeadState::of(oglon.head()) == before,
+        qPrintable(HeadState::of(oglon.head()).describe() + " was " + before.describe()), Deadline);
+    QCOMPARE(oglon.process().state(), QProcess::Running);
+}
+
+void TestFaults::windowManagerRestarted()
+{
+    Oglon oglon;
+    QVERIFY(oglon.start());
+    const HeadState before = HeadState::of(oglon.head());
+
+    // Kill the window manager outright, then start a new one.
+    QVERIFY(wmPid > 0);
+    QCOMPARE(::kill(pid_t(wmPid), SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        wmCheckWindow() == 0 || clientRect(wmCheckWindow()).isEmpty(), Deadline);
+    QVERIFY(QProcess::startDetached("openbox", { "--sm-disable" }, {}, &wmPid));
+    QTRY_VERIFY_WITH_TIMEOUT(wmCheckWindow() != 0, Deadline);
+    QTRY_VERIFY2_WITH_TIMEOUT(HeadState::of(oglon.head()) == before,
+        qPrintable(HeadState::of(oglon.head()).describe() + " was " + before.describe()), Deadline);
+    // And it still follows the pointer.
+    const QPoint client(300, 20);
+    QVERIFY(movePointer(before.place.topLeft() + client));
+    QString seen;
+    QVERIFY2(pupilsReach(oglon.head(), expectedPupils(client), &seen), qPrintable(seen));
+}
+
+void TestFaults::xServerDies()
+{
+    // A server of its own: this test's connection must survive.
+    QProcess server;
+    server.start("Xvfb", { "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24" });
+    QVERIFY(server.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return server.canReadLine(); }, Deadline));
+    const QString display = ':' + QString::fromLatin1(server.readLine().trimmed());
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(OGLON_BINARY), {});
+    QVERIFY(program.waitForStarted());
+    QProcess search;
+    search.setProcessEnvironment(environment);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            search.start("xdotool", { "search", "--onlyvisible", "--name", "^Oglon$" });
+            return search.waitForFinished() && search.exitCode() == 0;
+        },
+        Deadline));
+
+    QElapsedTimer clock;
+    clock.start();
+    server.kill();
+    QVERIFY(server.waitForFinished());
+    QVERIFY(program.waitForFinished(2000));
+    qInfo("ended %lld ms after the server", clock.elapsed());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit); // no crash, no core
+    QVERIFY(program.exitCode() != 0);
+    const QList<QByteArray> lines = program.readAllStandardError().trimmed().split('\n');
+    QCOMPARE(lines.size(), 1);
+    QVERIFY(!lines.front().isEmpty());
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_e2e_faults.moc"

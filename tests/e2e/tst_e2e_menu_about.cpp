@@ -1,0 +1,219 @@
+// The head's context menu, driven by its keys, and the About box it opens.
+#include "e2e.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <xcb/shape.h>
+
+using namespace e2e;
+
+class TestMenuAbout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void menuOpensOnThePress();
+    void alwaysOnTopToggles();
+    void aboutBox_data();
+    void aboutBox();
+    void linksOpenTheirTargets();
+    void aboutCloses_data();
+    void aboutCloses();
+    void exitEndsTheProgram();
+
+private:
+    Window openAbout();
+    QByteArray opened() const;
+
+    QTemporaryDir dir;
+    std::unique_ptr<Oglon> oglon;
+};
+
+void TestMenuAbout::init()
+{
+    // A stand-in for the desktop's opener that logs how it was called.
+    QFile opener(dir.filePath("xdg-open"));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write(
+        "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" >> '" + dir.filePath("opened").toUtf8() + "'\n");
+    opener.close();
+    QVERIFY(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
+    QFile::remove(dir.filePath("opened"));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", dir.path() + ':' + environment.value("PATH"));
+    oglon = std::make_unique<Oglon>();
+    QVERIFY(oglon->start(environment));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        atomNames(oglon->head(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"), Deadline);
+}
+
+Window TestMenuAbout::openAbout()
+{
+    QList<Window> about;
+    if (!oglon->choose("a")
+        || !QTest::qWaitFor(
+            [&] { return (about = windowsNamed("About Oglon", oglon->pid())).size() == 1; },
+            Deadline))
+        return 0;
+    // Managed: the window manager has framed it.
+    if (!QTest::qWaitFor(
+            [&] { return cardinals(about.front(), "_NET_FRAME_EXTENTS").size() == 4; }, Deadline))
+        return 0;
+    return about.front();
+}
+
+QByteArray TestMenuAbout::opened() const
+{
+    QFile log(dir.filePath("opened"));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
+void TestMenuAbout::menuOpensOnThePress()
+{
+    const QPoint at = oglon->onHead({ 45, 60 });
+    QVERIFY(xdotool(warpTo(at) + QStringList { "mousedown", "3" }));
+    QList<Window> menus;
+    QTRY_VERIFY_WITH_TIMEOUT((menus = popups(oglon->pid())).size() == 1, Deadline);
+    const Window menu = menus.front();
+
+    // The release where the press was chooses nothing: once the menu has
+    // taken a key after it (its highlight moves), it is still open, the
+    // head still on top and no About box came up.
+    QVERIFY(xdotool({ "mouseup", "3" }));
+    const QImage before = grab(clientRect(menu));
+    QVERIFY(xdotool({ "key", "Down" }));
+    QTRY_VERIFY_WITH_TIMEOUT(grab(clientRect(menu)) != before, Deadline);
+    QCOMPARE(popups(oglon->pid()), QList<Window> { menu });
+    QVERIFY(atomNames(oglon->head(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"));
+    QVERIFY(windowsNamed("About Oglon", oglon->pid(), false).isEmpty());
+
+    QVERIFY(xdotool({ "key", "Escape" }));
+    QTRY_VERIFY_WITH_TIMEOUT(popups(oglon->pid()).isEmpty(), Deadline);
+    QVERIFY(atomNames(oglon->head(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"));
+    QVERIFY(isViewable(oglon->head()));
+}
+
+void TestMenuAbout::alwaysOnTopToggles()
+{
+    const Window head = oglon->head();
+    for (bool onTop : { false, true }) {
+        QVERIFY(oglon->choose("t"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            atomNames(head, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"), onTop, Deadline);
+        // The same window, still shown and still off the taskbar.
+        QCOMPARE(windowsNamed("Oglon", oglon->pid()), QList<Window> { head });
+        const QStringList state = atomNames(head, "_NET_WM_STATE");
+        QVERIFY2(state.contains("_NET_WM_STATE_SKIP_TASKBAR"), qPrintable(state.join(' ')));
+        QVERIFY2(state.contains("_NET_WM_STATE_SKIP_PAGER"), qPrintable(state.join(' ')));
+        QCOMPARE(clientRect(head), HeadRect);
+        for (int kind : { XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT })
+            QVERIFY(
+                ((shape(head, kind) ^ headOutline()) & QRect(QPoint(), HeadRect.size())).isEmpty());
+    }
+}
+
+void TestMenuAbout::aboutBox_data()
+{
+    QTest::addColumn<bool>("onTop");
+    QTest::newRow("head on top") << true;
+    QTest::newRow("head not on top") << false;
+}
+
+void TestMenuAbout::aboutBox()
+{
+    QFETCH(bool, onTop);
+    const auto above = [](Window window) {
+        return atomNames(window, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE");
+    };
+    if (!onTop) {
+        QVERIFY(oglon->choose("t"));
+        QTRY_VERIFY_WITH_TIMEOUT(!above(oglon->head()), Deadline);
+    }
+    const Window about = openAbout();
+    QVERIFY(about);
+    QCOMPARE(above(about), onTop);
+
+    // A framed window of the designed size, centred on the screen but for
+    // the frame Qt places around it.
+    const QRect client = clientRect(about);
+    QCOMPARE(client.size(), QSize(245, 110));
+    const QList<quint32> extents = cardinals(about, "_NET_FRAME_EXTENTS"); // left right top bottom
+    QVERIFY2(extents[2] > 0, "no title bar");
+    QCOMPARE(frameRect(about),
+        client.adjusted(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3])));
+    const QPoint off = client.center() - QRect(QPoint(), ScreenSize).center();
+    QVERIFY2(qAbs(off.x()) <= int(extents[0] + extents[1]) + 1
+            && qAbs(off.y()) <= int(extents[2] + extents[3]) + 1,
+        qPrintable(QStringLiteral("centre off by (%1,%2)").arg(off.x()).arg(off.y())));
+
+    // The head changing its mind later leaves the open box as it was.
+    QVERIFY(oglon->choose("t"));
+    QTRY_COMPARE_WITH_TIMEOUT(above(oglon->head()), !onTop, Deadline);
+    QCOMPARE(above(about), onTop);
+
+    // Asked for again, the same box comes up. The menu opening once more
+    // shows the program has dealt with the request.
+    QVERIFY(oglon->choose("a"));
+    QVERIFY(oglon->openMenu());
+    QVERIFY(xdotool({ "key", "Escape" }));
+    QCOMPARE(windowsNamed("About Oglon", oglon->pid(), false), QList<Window> { about });
+    QVERIFY(isViewable(about));
+}
+
+void TestMenuAbout::linksOpenTheirTargets()
+{
+    const Window about = openAbout();
+    QVERIFY(about);
+    const QList<std::pair<QRect, QString>> links { { { 69, 33, 107, 18 }, "mailto:" + AuthorEmail },
+        { { 3, 49, 238, 18 }, AuthorHomepage } };
+    QByteArray expected;
+    for (const auto &[label, target] : links) {
+        const QPoint at = clientRect(about).topLeft() + label.center();
+        QVERIFY(xdotool(warpTo(at) + QStringList { "click", "1" }));
+        expected += "1\n" + target.toUtf8() + '\n';
+        QTRY_VERIFY_WITH_TIMEOUT(opened().size() >= expected.size(), Deadline);
+        QCOMPARE(opened(), expected);
+    }
+    QVERIFY(isViewable(about));
+}
+
+void TestMenuAbout::aboutCloses_data()
+{
+    QTest::addColumn<QStringList>("input");
+    QTest::newRow("OK") << QStringList { "click", "1" };
+    QTest::newRow("Return") << QStringList { "key", "Return" };
+    QTest::newRow("Enter") << QStringList { "key", "KP_Enter" };
+    QTest::newRow("Escape") << QStringList { "key", "Escape" };
+}
+
+void TestMenuAbout::aboutCloses()
+{
+    QFETCH(QStringList, input);
+    const Window about = openAbout();
+    QVERIFY(about);
+    const QPoint ok = clientRect(about).topLeft() + QRect(92, 78, 65, 23).center();
+    QVERIFY(
+        xdotool(warpTo(ok) + QStringList { "windowactivate", "--sync", QString::number(about) }));
+    QVERIFY(xdotool(input));
+    QTRY_VERIFY_WITH_TIMEOUT(windowsNamed("About Oglon", oglon->pid(), false).isEmpty(), Deadline);
+    QCOMPARE(oglon->process().state(), QProcess::Running);
+    QVERIFY(isViewable(oglon->head()));
+}
+
+void TestMenuAbout::exitEndsTheProgram()
+{
+    const Window about = openAbout();
+    QVERIFY(about);
+    QVERIFY(oglon->choose("e"));
+    QVERIFY(oglon->process().waitForFinished(Deadline));
+    QCOMPARE(oglon->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(oglon->process().exitCode(), 0);
+    QVERIFY(clientRect(oglon->head()).isEmpty());
+    QVERIFY(clientRect(about).isEmpty());
+}
+
+QTEST_MAIN(TestMenuAbout)
+#include "tst_e2e_menu_about.moc"
