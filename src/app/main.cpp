@@ -22,14 +22,17 @@ bool has(const char *variable)
 // Wayland the program runs through XWayland when it can.
 bool choosePlatform(int argc, char *argv[])
 {
-    for (int i = 1; i < argc; ++i)
+    bool display = has("DISPLAY");
+    for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "-platform"))
             return true;
+        display = display || !std::strcmp(argv[i], "-display");
+    }
     if (has("QT_QPA_PLATFORM"))
         return true;
     const bool wayland
         = has("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
-    if (!has("DISPLAY")) {
+    if (!display) {
         std::fprintf(stderr,
             wayland ? "oglon: this Wayland session has no X display (XWayland); "
                       "Oglon needs one to follow the pointer\n"

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The command line: --version, --help, refused arguments, Qt's own options,
+# and no display at all. Usage (inside xsession.sh): check-cli.sh OGLON
+set -euo pipefail
+oglon=$1
+fail() { echo "FAIL: $*"; exit 1; }
+
+[ "$("$oglon" --version)" = "Oglon Chromule 1.00" ] || fail "--version"
+help=$("$oglon" --help)
+grep -q '^Usage: oglon' <<<"$help" && [ "$(wc -l <<<"$help")" -le 5 ] || fail "--help: $help"
+
+# Anything else is refused with one line on stderr and a non-zero status.
+for argument in --bogus extra -x; do
+    status=0
+    err=$("$oglon" "$argument" 2>&1 >/dev/null) || status=$?
+    [ "$status" -ne 0 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -q -- "$argument" <<<"$err" ||
+        fail "argument $argument: status $status, said: $err"
+done
+
+# Qt's own options still work: -display names the server to use.
+env -u DISPLAY "$oglon" -display "$DISPLAY" & pid=$!
+for _ in $(seq 100); do
+    xdotool search --onlyvisible --pid "$pid" --name '^Oglon$' >/dev/null 2>&1 && break
+    sleep 0.05
+done
+xdotool search --onlyvisible --pid "$pid" --name '^Oglon$' >/dev/null || fail "-display: no window"
+kill "$pid"
+wait "$pid" || fail "-display: ended badly"
+
+# No display at all: one clear line and status 1.
+status=0
+err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$oglon" 2>&1) || status=$?
+[ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qi 'display' <<<"$err" ||
+    fail "no display: status $status, said: $err"
+
+# A Wayland session with XWayland: runs on X11 and says so once.
+WAYLAND_DISPLAY=wayland-test "$oglon" 2>"${TMPDIR:-/tmp}/oglon-wayland.$$" & pid=$!
+for _ in $(seq 100); do
+    xdotool search --onlyvisible --pid "$pid" --name '^Oglon$' >/dev/null 2>&1 && break
+    sleep 0.05
+done
+kill "$pid"; wait "$pid" || true
+said=$(cat "${TMPDIR:-/tmp}/oglon-wayland.$$"); rm -f "${TMPDIR:-/tmp}/oglon-wayland.$$"
+[ "$(wc -l <<<"$said")" -eq 1 ] && grep -q XWayland <<<"$said" || fail "Wayland: said: $said"
+echo "1 passed, 0 failed"
