@@ -194,34 +194,24 @@ void Form1::checkDragButton()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != Image1)
+    const QEvent::Type type = event->type();
+    const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
+    const bool release = type == QEvent::MouseButtonRelease;
+    if (watched != Image1 || !(press || release || type == QEvent::MouseMove))
         return QWidget::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPointF pos = mouse->position();
-        Image1_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), float(pos.x()),
-            float(pos.y()));
-        return true;
-    }
-    case QEvent::MouseMove: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
+
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    const int shift = shiftCode(mouse->modifiers());
+    const QPointF at = mouse->position();
+    if (press) {
+        Image1_MouseDown(buttonCode(mouse->button()), shift, float(at.x()), float(at.y()));
+    } else if (release) {
+        Image1_MouseUp(buttonCode(mouse->button()), shift, float(at.x()), float(at.y()));
+    } else {
         const QPointF screen = mouse->globalPosition();
-        Image1_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()),
-            float(screen.x()), float(screen.y()));
-        return true;
+        Image1_MouseMove(buttonCode(mouse->buttons()), shift, float(screen.x()), float(screen.y()));
     }
-    case QEvent::MouseButtonRelease: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPointF pos = mouse->position();
-        Image1_MouseUp(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), float(pos.x()),
-            float(pos.y()));
-        return true;
-    }
-    default:
-        return QWidget::eventFilter(watched, event);
-    }
+    return true;
 }
 
 void Form1::mAlwaysOnTop_Click()
