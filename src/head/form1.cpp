@@ -91,6 +91,10 @@ void Form1::createMenu()
     connect(mAlwaysOnTop, &QAction::triggered, this, &Form1::mAlwaysOnTop_Click);
     connect(mAbout, &QAction::triggered, this, &Form1::mAbout_Click);
     connect(mExit, &QAction::triggered, this, &Form1::mExit_Click);
+    // The menu takes the pointer; a drag under way when it opened goes on
+    // once it closes, for as long as the left button is held.
+    connect(mPopupMenu, &QMenu::aboutToHide, this,
+        [this] { QTimer::singleShot(0, this, &Form1::resumeDrag); });
 }
 
 void Form1::Form_Load()
@@ -178,9 +182,17 @@ void Form1::Image1_MouseUp(int Button, int, float, float)
         endDrag();
 }
 
+void Form1::resumeDrag()
+{
+    if (Timer1Interval() == 0 && IsLeftButtonDown())
+        Image1->grabMouse();
+}
+
 void Form1::endDrag()
 {
     DragWatch.stop();
+    if (QWidget::mouseGrabber() == Image1)
+        Image1->releaseMouse();
     setTimer1Interval(TickInterval);
 }
 

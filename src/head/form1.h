@@ -56,6 +56,7 @@ private:
     void createMenu();
     void Form_Load();
     void MoveEye(float Index, const EyeInfo &Eye, float X, float Y);
+    void resumeDrag();
     void endDrag();
     void checkDragButton();
     void mAlwaysOnTop_Click();

@@ -52,6 +52,7 @@ private slots:
     void cutAwayPartsLetPressesThrough();
     void dragMovesTheHeadWithThePointer();
     void pupilsRestWhileDragging();
+    void dragGoesOnPastTheMenu();
 
 private:
     std::unique_ptr<Oglon> oglon;
@@ -167,6 +168,31 @@ void TestShapeDrag::pupilsRestWhileDragging()
     const QPoint to(700, 700);
     QVERIFY(movePointer(to));
     QVERIFY2(pupilsReach(head, expectedPupils(to - start - moved), &seen), qPrintable(seen));
+}
+
+void TestShapeDrag::dragGoesOnPastTheMenu()
+{
+    // A right press during a drag opens the menu; once it is closed again
+    // the head goes on following the pointer until the left release.
+    const Window head = oglon->head();
+    const QPoint start = clientRect(head).topLeft();
+    QVERIFY(xdotool(warpTo(oglon->onHead({ 40, 100 })) + QStringList { "mousedown", "1" }));
+    QVERIFY(xdotool(steps({ { 20, 0 } })));
+    QTRY_COMPARE_WITH_TIMEOUT(clientRect(head).topLeft(), start + QPoint(20, 0), Deadline);
+    QVERIFY(xdotool({ "mousedown", "3" }));
+    QTRY_VERIFY_WITH_TIMEOUT(!popups(oglon->pid()).isEmpty(), Deadline);
+    QVERIFY(xdotool({ "mouseup", "3", "key", "Escape" }));
+    QTRY_VERIFY_WITH_TIMEOUT(popups(oglon->pid()).isEmpty(), Deadline);
+    QVERIFY(xdotool(steps({ { 30, 10 } })));
+    QTRY_COMPARE_WITH_TIMEOUT(clientRect(head).topLeft(), start + QPoint(50, 10), Deadline);
+
+    // Released, it stays where it is.
+    QVERIFY(xdotool({ "mouseup", "1" }));
+    QVERIFY(xdotool(steps({ { 40, 40 } })));
+    QString seen;
+    const QPoint client = pointer() - (start + QPoint(50, 10));
+    QVERIFY2(pupilsReach(head, expectedPupils(client), &seen), qPrintable(seen));
+    QCOMPARE(clientRect(head).topLeft(), start + QPoint(50, 10));
 }
 
 QTEST_MAIN(TestShapeDrag)
