@@ -57,12 +57,40 @@ protected:
     }
 };
 
+// GetCursorPos asks the server where the pointer is relative to the window
+// that ScreenToClient last served (the head, ten times a second). That one
+// answer holds the pointer's place on the screen and in the window, so a
+// ScreenToClient of the same point right after takes the window's part of it
+// instead of asking again: one request per tick, still the server's word.
+struct PointerAnswer
+{
+    WId window = 0; // the window asked about; none until ScreenToClient names one
+    qreal ratio = 1; // its device pixel ratio then
+    POINT screen; // what GetCursorPos returned
+    QPoint client; // device pixels
+    bool fresh = false;
+};
+
+PointerAnswer lastAnswer;
+
 } // namespace
 
 bool GetCursorPos(POINT *point)
 {
     if (!point)
         return false;
+    lastAnswer.fresh = false;
+    if (lastAnswer.window) {
+        if (const auto answer = X11::queryPointer(lastAnswer.window)) {
+            // The server works in device pixels; the program in logical ones.
+            const QPoint pos = (QPointF(answer->root) / lastAnswer.ratio).toPoint();
+            *point = { pos.x(), pos.y() };
+            lastAnswer.screen = *point;
+            lastAnswer.client = answer->window;
+            lastAnswer.fresh = answer->sameScreen;
+            return true;
+        }
+    }
     const QPoint pos = QCursor::pos();
     *point = { pos.x(), pos.y() };
     return true;
@@ -77,9 +105,19 @@ bool ScreenToClient(HWND window, POINT *point)
     if (X11::available()) {
         // The server works in device pixels; the program in logical ones.
         const qreal ratio = window->devicePixelRatioF();
-        const QPoint device = (QPointF(screen) * ratio).toPoint();
-        if (const auto answer = X11::translateFromRoot(window->winId(), device))
-            client = (QPointF(*answer) / ratio).toPoint();
+        const WId id = window->winId();
+        const bool answered = lastAnswer.fresh && lastAnswer.window == id
+            && lastAnswer.ratio == ratio && lastAnswer.screen == *point;
+        lastAnswer.fresh = false;
+        lastAnswer.window = id;
+        lastAnswer.ratio = ratio;
+        if (answered) {
+            client = (QPointF(lastAnswer.client) / ratio).toPoint();
+        } else {
+            const QPoint device = (QPointF(screen) * ratio).toPoint();
+            if (const auto answer = X11::translateFromRoot(id, device))
+                client = (QPointF(*answer) / ratio).toPoint();
+        }
     }
     *point = { client.x(), client.y() };
     return true;

@@ -58,6 +58,25 @@ std::optional<QPoint> translateFromRoot(unsigned long window, QPoint rootPoint)
     return result;
 }
 
+std::optional<Pointer> queryPointer(unsigned long window)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return std::nullopt;
+    // A window that is gone answers with an error, taken here rather than
+    // reported as an X error.
+    xcb_generic_error_t *error = nullptr;
+    xcb_query_pointer_reply_t *reply
+        = xcb_query_pointer_reply(c, xcb_query_pointer(c, xcb_window_t(window)), &error);
+    free(error);
+    if (!reply)
+        return std::nullopt;
+    const Pointer result { QPoint(reply->root_x, reply->root_y), QPoint(reply->win_x, reply->win_y),
+        reply->same_screen != 0 };
+    free(reply);
+    return result;
+}
+
 bool setInputShape(unsigned long window, const QRegion &region)
 {
     xcb_connection_t *c = connection();

@@ -13,6 +13,17 @@ bool available();
 // The window's client point under the given root point, asked of the server.
 std::optional<QPoint> translateFromRoot(unsigned long window, QPoint rootPoint);
 
+// Where the pointer is on the screen and relative to the window, in one
+// question to the server. Device pixels; sameScreen is false while the
+// pointer is on another X screen, where the window point means nothing.
+struct Pointer
+{
+    QPoint root;
+    QPoint window;
+    bool sameScreen = true;
+};
+std::optional<Pointer> queryPointer(unsigned long window);
+
 // Sets the window's input shape, the area that receives pointer events.
 bool setInputShape(unsigned long window, const QRegion &region);
 

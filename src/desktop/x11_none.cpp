@@ -11,6 +11,10 @@ std::optional<QPoint> translateFromRoot(unsigned long, QPoint)
 {
     return std::nullopt;
 }
+std::optional<Pointer> queryPointer(unsigned long)
+{
+    return std::nullopt;
+}
 bool setInputShape(unsigned long, const QRegion &)
 {
     return false;
