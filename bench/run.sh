@@ -37,23 +37,9 @@ if [ "${1:-}" != --in-session ]; then
     build=$(cd "$build" 2>/dev/null && pwd) || { echo "bench: no build directory $build; run ./test.sh first or set BUILD_DIR" >&2; exit 1; }
     [ -x "$build/oglon" ] || { echo "bench: $build/oglon is missing; run ./test.sh first or set BUILD_DIR" >&2; exit 1; }
 
-    # What the benchmark needs beyond tools/deps.sh: the peer program, the
-    # pointer driver, the X libraries the probe is built against, xtrace.
-    packages=(g++ libx11-dev libxtst-dev libxres-dev x11-apps xdotool xvfb xauth openbox
-        x11-utils procps xtrace)
-    missing=()
-    for package in "${packages[@]}"; do
-        status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
-        [ "$status" = installed ] || missing+=("$package")
-    done
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "Installing: ${missing[*]}"
-        sudo=()
-        [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-        export DEBIAN_FRONTEND=noninteractive
-        "${sudo[@]}" apt-get update -qq
-        "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-    fi
+    # What the benchmark needs beyond the project's own packages: the peer
+    # program, the X libraries the probe is built against, xtrace.
+    "$root/tools/deps.sh" libx11-dev libxtst-dev libxres-dev x11-apps procps xtrace
 
     probe="$build/bench/oglon-probe"
     if [ ! -x "$probe" ] || [ "$here/probe.cpp" -nt "$probe" ]; then

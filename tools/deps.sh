@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Oglon needs to build, run and test, when any
-# of them is missing. This is the one list of them.
+# of them is missing. This is the one list of them; other tools (the
+# benchmark) name what they need beyond it as arguments: deps.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils
     # packaging checks
     dpkg-dev desktop-file-utils appstream binutils-mingw-w64-x86-64
+    "$@"
 )
 
 missing=()
