@@ -12,7 +12,7 @@ packages=(
     # test: a private X server, a window manager, input and window inspection
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils
     # packaging checks
-    dpkg-dev desktop-file-utils appstream binutils-mingw-w64-x86-64
+    dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64
     "$@"
 )
 
