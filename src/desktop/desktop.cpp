@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -96,29 +97,38 @@ bool GetCursorPos(POINT *point)
     return true;
 }
 
+namespace {
+
+// The server's answer for a screen point, in the window's logical pixels.
+std::optional<QPoint> askServer(HWND window, const QPoint &screen)
+{
+    if (!X11::available())
+        return std::nullopt;
+    // The server works in device pixels; the program in logical ones.
+    const qreal ratio = window->devicePixelRatioF();
+    const WId id = window->winId();
+    const bool answered = lastAnswer.fresh && lastAnswer.window == id && lastAnswer.ratio == ratio
+        && lastAnswer.screen == POINT { screen.x(), screen.y() };
+    lastAnswer.fresh = false;
+    lastAnswer.window = id;
+    lastAnswer.ratio = ratio;
+    if (answered)
+        return (QPointF(lastAnswer.client) / ratio).toPoint();
+    if (const auto answer = X11::translateFromRoot(id, (QPointF(screen) * ratio).toPoint()))
+        return (QPointF(*answer) / ratio).toPoint();
+    return std::nullopt;
+}
+
+} // namespace
+
 bool ScreenToClient(HWND window, POINT *point)
 {
     if (!window || !point)
         return false;
     const QPoint screen(point->x, point->y);
-    QPoint client = window->mapFromGlobal(screen);
-    if (X11::available()) {
-        // The server works in device pixels; the program in logical ones.
-        const qreal ratio = window->devicePixelRatioF();
-        const WId id = window->winId();
-        const bool answered = lastAnswer.fresh && lastAnswer.window == id
-            && lastAnswer.ratio == ratio && lastAnswer.screen == *point;
-        lastAnswer.fresh = false;
-        lastAnswer.window = id;
-        lastAnswer.ratio = ratio;
-        if (answered) {
-            client = (QPointF(lastAnswer.client) / ratio).toPoint();
-        } else {
-            const QPoint device = (QPointF(screen) * ratio).toPoint();
-            if (const auto answer = X11::translateFromRoot(id, device))
-                client = (QPointF(*answer) / ratio).toPoint();
-        }
-    }
+    // Qt's own mapping only where there is no server to ask.
+    const std::optional<QPoint> answer = askServer(window, screen);
+    const QPoint client = answer ? *answer : window->mapFromGlobal(screen);
     *point = { client.x(), client.y() };
     return true;
 }
