@@ -14,7 +14,7 @@ fi
 shot="$PWD/build/oglon-screenshot.png"
 cmake --build build --parallel --target screenshot >/dev/null
 echo "There is no X display here (DISPLAY is not set), so Oglon ran on a virtual one."
-tests/e2e/xsession.sh bash -c '
+tools/xsession.sh bash -c '
     build/oglon & pid=$!
     for _ in $(seq 100); do
         xdotool search --onlyvisible --name "^Oglon\$" >/dev/null 2>&1 && break
@@ -22,6 +22,6 @@ tests/e2e/xsession.sh bash -c '
     done
     xdotool mousemove 900 120
     sleep 0.5
-    build/tests/screenshot "$1"
+    build/screenshot "$1"
     kill $pid' _ "$shot"
 echo "Screenshot: $shot"

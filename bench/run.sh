@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmark: Oglon against the X.Org eyes demo (xeyes) on one private X server
-# (Xvfb under openbox, from tests/e2e/xsession.sh). Not a test: it asserts
+# (Xvfb under openbox, from tools/xsession.sh). Not a test: it asserts
 # nothing; it prints a Markdown table and writes it to bench/results.md.
 #
 #   bench/run.sh [ROUNDS]      (default 5; about ROUNDS x 2 x 65 s)
@@ -50,7 +50,7 @@ if [ "${1:-}" != --in-session ]; then
     work=$(mktemp -d /tmp/oglon-bench.XXXXXX)
     trap 'rm -rf "$work"' EXIT
     export BENCH_ROUNDS=$rounds BENCH_BUILD=$build BENCH_PROBE=$probe BENCH_WORK=$work
-    "$root/tests/e2e/xsession.sh" bash "$here/run.sh" --in-session
+    "$root/tools/xsession.sh" bash "$here/run.sh" --in-session
     exit
 fi
 

@@ -7,11 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
-[ -x "$build/oglon" ] && [ -x "$build/tests/screenshot" ] || { echo "build first: ./test.sh"; exit 1; }
+[ -x "$build/oglon" ] && [ -x "$build/screenshot" ] || { echo "build first: ./test.sh"; exit 1; }
 frames=$(mktemp -d)
 trap 'rm -rf "$frames"' EXIT
 
-tests/e2e/xsession.sh bash -c '
+tools/xsession.sh bash -c '
     set -e
     xsetroot -solid "#3b6e8f"
     "$2"/oglon & pid=$!
@@ -25,11 +25,11 @@ tests/e2e/xsession.sh bash -c '
             printf \"%d %d\\n\", 512 + 150 * cos(a), 384 + 120 * sin(a) }")
         xdotool mousemove "$x" "$y"
         sleep 0.25
-        "$2"/tests/screenshot "$1/frame-$(printf %02d "$i")-$x-$y.png"
+        "$2"/screenshot "$1/frame-$(printf %02d "$i")-$x-$y.png"
     done
     xdotool mousemove 640 290
     sleep 0.3
-    "$2"/tests/screenshot "$1/still-640-290.png"
+    "$2"/screenshot "$1/still-640-290.png"
     kill $pid' _ "$frames" "$build"
 
 /usr/bin/python3 - "$frames" docs <<'PY'
