@@ -43,3 +43,10 @@ signals:
     // The source stopped working for good; the program falls back to another.
     void lost();
 };
+
+// The source that GetCursorPos, ScreenToClient and the head's tick pacer use:
+// the X server's unless another was set.
+PointerSource *ActivePointerSource();
+// Puts `source` in use (the caller keeps ownership); the pacer follows at
+// once. When it emits lost(), the X server's source takes over again.
+void SetActivePointerSource(PointerSource *source);
