@@ -10,7 +10,7 @@ packages=(
     # run
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
-    xvfb xauth openbox xdotool x11-utils x11-xserver-utils
+    xvfb xauth openbox xdotool x11-utils x11-xserver-utils libxcb-record0-dev
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64
     "$@"
