@@ -24,8 +24,8 @@ public:
     int interval() const { return mInterval; }
     void setInterval(int milliseconds);
     bool isActive() const { return mActive; }
-    // Ticks at once (the pointer may have moved while the pacer stood still),
-    // then as the pointer moves.
+    // Ticks as soon as the event loop runs (the pointer may have moved while
+    // the pacer stood still), then as the pointer moves.
     void start(int milliseconds);
     void start();
     void stop();
