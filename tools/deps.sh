@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev
+    cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
     # run
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
