@@ -294,10 +294,11 @@ void KWinPointer::received(QPointF pointer, QRectF frame)
 std::optional<CursorReading> KWinPointer::read(HWND window)
 {
     // The head has no frame, so KWin's frame is its client area. Any other
-    // window is not the one KWin reports on.
-    if (!mReported || mProblem.size() || window != mHead)
+    // window is not the one KWin reports on; no window asks for the screen
+    // point alone.
+    if (!mReported || mProblem.size() || (window && window != mHead))
         return std::nullopt;
-    return MapFromCompositor(mPointer, mFrame, window->size());
+    return MapFromCompositor(mPointer, mFrame, mHead->size());
 }
 
 void KWinPointer::fail(const QString &problem)
