@@ -32,6 +32,19 @@ bool movePointer(QProcess &fakePointer, QPoint to)
     return send(fakePointer, QStringLiteral("%1 %2").arg(to.x()).arg(to.y()));
 }
 
+// Moves the pointer onto an X11 window and waits until the X server sees it
+// there, that is until KWin has the window under the pointer.
+bool moveOntoX11(QProcess &fakePointer, QPoint to)
+{
+    int step = 0;
+    return QTest::qWaitFor(
+        [&] {
+            const QPoint at = to + QPoint(step++ % 2, 0);
+            return movePointer(fakePointer, at) && e2e::pointer() == at;
+        },
+        Deadline);
+}
+
 // XWayland's root window shows nothing of the windows on it: the head's own
 // contents are read instead.
 QImage grabHead(Window head)
@@ -248,13 +261,13 @@ void TestKWin::followsPointer()
     } else if (end == "close") {
         closeWindow(head);
     } else {
-        QVERIFY(movePointer(mFakePointer, corner + QPoint(45, 12)));
+        QVERIFY(moveOntoX11(mFakePointer, corner + QPoint(45, 12)));
         QVERIFY(send(mFakePointer, QStringLiteral("click %1").arg(RightButton)));
         QList<Window> menus;
         QVERIFY(QTest::qWaitFor([&] { return (menus = popups(oglon.processId())).size() == 1; }));
         // Exit is the menu's last item.
         const QRect menu = clientRect(menus.front());
-        QVERIFY(movePointer(mFakePointer, { menu.center().x(), menu.bottom() - 6 }));
+        QVERIFY(moveOntoX11(mFakePointer, { menu.center().x(), menu.bottom() - 6 }));
         QVERIFY(send(mFakePointer, QStringLiteral("click %1").arg(LeftButton)));
     }
     QVERIFY(oglon.waitForFinished(Deadline));
@@ -305,8 +318,9 @@ void TestKWin::fallsBack()
     QList<Window> heads;
     QVERIFY(QTest::qWaitFor(
         [&] { return (heads = windowsNamed("Oglon", oglon.processId())).size() == 1; }, Deadline));
-    const QPoint client(45, 30);
-    QVERIFY(movePointer(mFakePointer, clientRect(heads.front()).topLeft() + client));
+    const QPoint corner = clientRect(heads.front()).topLeft();
+    QVERIFY(moveOntoX11(mFakePointer, corner + QPoint(45, 30)));
+    const QPoint client = e2e::pointer() - corner;
     QString seen;
     QVERIFY2(pupilsLookAt(heads.front(), client, &seen), qPrintable(seen));
     oglon.terminate();
