@@ -43,14 +43,26 @@ function report() {
     return true;
 }
 
-// The first change goes at once; later ones wait for the pause to end.
+// The first change goes at once; later ones wait until 100 ms have passed
+// since the last report (the timer alone may fire a little early).
+let lastSent = 0;
 function changed() {
     if (pause.active) {
         pending = true;
         return;
     }
-    if (report())
+    const wait = lastSent + 100 - Date.now();
+    if (wait > 0) {
+        pending = true;
+        pause.interval = wait;
         pause.start();
+        return;
+    }
+    if (report()) {
+        lastSent = Date.now();
+        pause.interval = 100;
+        pause.start();
+    }
 }
 
 pause.timeout.connect(function () {

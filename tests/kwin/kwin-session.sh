@@ -27,8 +27,9 @@ cp "$kwin" "$work/kwin_wayland"
 
 mkdir -m 700 "$work/runtime" "$work/config" "$work/home"
 export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config" HOME="$work/home"
-# Lets the tests' own client move the pointer through fake input.
-export KWIN_WAYLAND_NO_PERMISSION_CHECKS=1
+# Lets the tests' own client move the pointer through fake input. KWin draws
+# with QPainter unless told otherwise: software OpenGL costs a core.
+export KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 KWIN_COMPOSE=${KWIN_COMPOSE:-Q}
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE DBUS_SESSION_BUS_ADDRESS
 
 # KWin starts the session program once XWayland is up, with the session's
