@@ -11,7 +11,7 @@
 static struct org_kde_kwin_fake_input *fake_input;
 
 static void announced(void *data, struct wl_registry *registry, uint32_t name,
-                      const char *interface, uint32_t version)
+    const char *interface, uint32_t version)
 {
     (void)data;
     if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 3)
