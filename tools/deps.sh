@@ -11,6 +11,9 @@ packages=(
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils libxcb-record0-dev
+    # test under Plasma Wayland: a headless KWin with XWayland on its own
+    # session bus, a fake-input client, a native Qt Wayland window
+    kwin-wayland xwayland dbus-daemon libwayland-dev plasma-wayland-protocols qt6-wayland
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64
     "$@"
