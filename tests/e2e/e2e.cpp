@@ -1,6 +1,7 @@
 #include "e2e.h"
 
 #include "head/eyeinfo.h"
+#include "head/geometry.h"
 #include "head/outline.h"
 
 #include <QDeadlineTimer>
@@ -67,8 +68,8 @@ bool isPupilColour(QRgb c)
     return qRed(c) >= 96 && qRed(c) - qGreen(c) >= 64 && qRed(c) - qBlue(c) >= 64;
 }
 
-constexpr EyeInfo Eyes[2] = { { 26, 81, 5, 3 }, { 66, 81, 5, 3 } };
-constexpr QSize PupilSize { 5, 6 }; // the bottom row is transparent
+constexpr QSize PupilSize { PupilPictureSize.width,
+    PupilPictureSize.height }; // the bottom row is transparent
 
 bool pupilsAt(Window head, const std::array<QPoint, 2> &expected, QString *seen)
 {
@@ -229,19 +230,19 @@ QImage grab(const QRect &area)
         .convertToFormat(QImage::Format_RGB32);
 }
 
-std::optional<QPoint> findPupil(const QImage &head, int eye)
+std::optional<QPoint> findPupil(const QImage &head, int eye, int scale)
 {
-    const EyeInfo &e = Eyes[eye];
+    const EyeInfo &e = EyeSockets.at(size_t(eye));
     // Everywhere the pupil may go, and a margin.
-    const QRect around(e.CenterX - e.RangeX - PupilSize.width(),
-        e.CenterY - e.RangeY - PupilSize.height(), 2 * (e.RangeX + PupilSize.width()),
-        2 * (e.RangeY + PupilSize.height()));
+    const QRect around(scale * (e.CenterX - e.RangeX - PupilSize.width()),
+        scale * (e.CenterY - e.RangeY - PupilSize.height()),
+        scale * 2 * (e.RangeX + PupilSize.width()), scale * 2 * (e.RangeY + PupilSize.height()));
     QRect box;
     for (int y = around.top(); y <= around.bottom(); ++y)
         for (int x = around.left(); x <= around.right(); ++x)
             if (head.valid(x, y) && isPupilColour(head.pixel(x, y)))
                 box |= QRect(x, y, 1, 1);
-    if (box.size() != QSize(PupilSize.width(), PupilSize.height() - 1))
+    if (box.size() != QSize(PupilSize.width(), PupilSize.height() - 1) * scale)
         return std::nullopt;
     return box.topLeft();
 }
@@ -250,8 +251,8 @@ std::array<QPoint, 2> expectedPupils(QPoint client)
 {
     std::array<QPoint, 2> places;
     for (int eye = 0; eye < 2; ++eye) {
-        const PupilPlace p = PlacePupil(Eyes[eye], float(client.x()), float(client.y()),
-            float(PupilSize.width()), float(PupilSize.height()));
+        const PupilPlace p = PlacePupil(EyeSockets.at(size_t(eye)), float(client.x()),
+            float(client.y()), float(PupilSize.width()), float(PupilSize.height()));
         places[eye] = { int(std::floor(p.left + 0.5f)), int(std::floor(p.top + 0.5f)) };
     }
     return places;

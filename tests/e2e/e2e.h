@@ -2,6 +2,8 @@
 // X server xsession.sh provides and judge it by what the server says and shows.
 #pragma once
 
+#include "head/geometry.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QRegion>
@@ -18,7 +20,7 @@ using Window = xcb_window_t;
 constexpr QSize ScreenSize { 1024, 768 };
 constexpr QRect HeadRect { 466, 304, 91, 159 };
 // The outline's corner lies this far up and left of the client area.
-constexpr QPoint OutlineOffset { 3, 22 };
+constexpr QPoint OutlineOffset { OutlineClientOffset.x, OutlineClientOffset.y };
 
 // The build's default credits (OGLON_AUTHOR_* in CMakeLists.txt).
 inline const QString AuthorEmail = QStringLiteral("oglon@example.org");
@@ -59,9 +61,10 @@ QStringList warpTo(QPoint at);
 bool movePointer(QPoint to, bool motion = false);
 QImage grab(const QRect &area);
 
-// The top-left of the pupil drawn in eye 0 (left) or 1 (right), in client
-// pixels of a head screenshot; none unless exactly one pupil-sized dot is there.
-std::optional<QPoint> findPupil(const QImage &head, int eye);
+// The top-left of the pupil drawn in eye 0 (left) or 1 (right), in pixels of
+// a head screenshot taken at `scale` device pixels to a client pixel; none
+// unless exactly one pupil-sized dot is there.
+std::optional<QPoint> findPupil(const QImage &head, int eye, int scale = 1);
 // Where both pupils belong for the pointer at `client` (in client pixels).
 std::array<QPoint, 2> expectedPupils(QPoint client);
 // Polls screenshots of the head until both pupils are within a pixel of
