@@ -56,13 +56,14 @@ namespace {
 enum Phase { Startup, Settle, Still, Moving, After, PhaseCount };
 const char *const PhaseNames[PhaseCount] = { "startup", "settle", "still", "moving", "after" };
 
-struct Options {
+struct Options
+{
     double settle = 2;
     double still = 30;
     double move = 30;
-    double rate = 18;         // pointer moves per second
-    double radius = 200;      // of the circle, in pixels
-    double turn = 2;          // seconds per turn
+    double rate = 18; // pointer moves per second
+    double radius = 200; // of the circle, in pixels
+    double turn = 2; // seconds per turn
     long serverPid = 0;
     std::string out;
     std::string requests;
@@ -84,8 +85,9 @@ double now()
 
 // ---- /proc -----------------------------------------------------------------
 
-struct Cpu {
-    double statMs = 0;  // utime+stime, whole process, clock-tick resolution
+struct Cpu
+{
+    double statMs = 0; // utime+stime, whole process, clock-tick resolution
     double schedMs = 0; // sum of the live threads' run time, nanosecond resolution
     int threads = 0;
 };
@@ -146,31 +148,30 @@ std::map<std::string, long> readKeyedKb(const std::string &path)
 // ---- request names -----------------------------------------------------------
 
 const char *const CoreNames[128] = { nullptr, "CreateWindow", "ChangeWindowAttributes",
-    "GetWindowAttributes", "DestroyWindow", "DestroySubwindows", "ChangeSaveSet",
-    "ReparentWindow", "MapWindow", "MapSubwindows", "UnmapWindow", "UnmapSubwindows",
-    "ConfigureWindow", "CirculateWindow", "GetGeometry", "QueryTree", "InternAtom",
-    "GetAtomName", "ChangeProperty", "DeleteProperty", "GetProperty", "ListProperties",
-    "SetSelectionOwner", "GetSelectionOwner", "ConvertSelection", "SendEvent", "GrabPointer",
-    "UngrabPointer", "GrabButton", "UngrabButton", "ChangeActivePointerGrab", "GrabKeyboard",
-    "UngrabKeyboard", "GrabKey", "UngrabKey", "AllowEvents", "GrabServer", "UngrabServer",
-    "QueryPointer", "GetMotionEvents", "TranslateCoordinates", "WarpPointer", "SetInputFocus",
-    "GetInputFocus", "QueryKeymap", "OpenFont", "CloseFont", "QueryFont", "QueryTextExtents",
-    "ListFonts", "ListFontsWithInfo", "SetFontPath", "GetFontPath", "CreatePixmap",
-    "FreePixmap", "CreateGC", "ChangeGC", "CopyGC", "SetDashes", "SetClipRectangles", "FreeGC",
-    "ClearArea", "CopyArea", "CopyPlane", "PolyPoint", "PolyLine", "PolySegment",
-    "PolyRectangle", "PolyArc", "FillPoly", "PolyFillRectangle", "PolyFillArc", "PutImage",
-    "GetImage", "PolyText8", "PolyText16", "ImageText8", "ImageText16", "CreateColormap",
-    "FreeColormap", "CopyColormap", "InstallColormap", "UninstallColormap",
+    "GetWindowAttributes", "DestroyWindow", "DestroySubwindows", "ChangeSaveSet", "ReparentWindow",
+    "MapWindow", "MapSubwindows", "UnmapWindow", "UnmapSubwindows", "ConfigureWindow",
+    "CirculateWindow", "GetGeometry", "QueryTree", "InternAtom", "GetAtomName", "ChangeProperty",
+    "DeleteProperty", "GetProperty", "ListProperties", "SetSelectionOwner", "GetSelectionOwner",
+    "ConvertSelection", "SendEvent", "GrabPointer", "UngrabPointer", "GrabButton", "UngrabButton",
+    "ChangeActivePointerGrab", "GrabKeyboard", "UngrabKeyboard", "GrabKey", "UngrabKey",
+    "AllowEvents", "GrabServer", "UngrabServer", "QueryPointer", "GetMotionEvents",
+    "TranslateCoordinates", "WarpPointer", "SetInputFocus", "GetInputFocus", "QueryKeymap",
+    "OpenFont", "CloseFont", "QueryFont", "QueryTextExtents", "ListFonts", "ListFontsWithInfo",
+    "SetFontPath", "GetFontPath", "CreatePixmap", "FreePixmap", "CreateGC", "ChangeGC", "CopyGC",
+    "SetDashes", "SetClipRectangles", "FreeGC", "ClearArea", "CopyArea", "CopyPlane", "PolyPoint",
+    "PolyLine", "PolySegment", "PolyRectangle", "PolyArc", "FillPoly", "PolyFillRectangle",
+    "PolyFillArc", "PutImage", "GetImage", "PolyText8", "PolyText16", "ImageText8", "ImageText16",
+    "CreateColormap", "FreeColormap", "CopyColormap", "InstallColormap", "UninstallColormap",
     "ListInstalledColormaps", "AllocColor", "AllocNamedColor", "AllocColorCells",
     "AllocColorPlanes", "FreeColors", "StoreColors", "StoreNamedColor", "QueryColors",
     "LookupColor", "CreateCursor", "CreateGlyphCursor", "FreeCursor", "RecolorCursor",
     "QueryBestSize", "QueryExtension", "ListExtensions", "ChangeKeyboardMapping",
     "GetKeyboardMapping", "ChangeKeyboardControl", "GetKeyboardControl", "Bell",
-    "ChangePointerControl", "GetPointerControl", "SetScreenSaver", "GetScreenSaver",
-    "ChangeHosts", "ListHosts", "SetAccessControl", "SetCloseDownMode", "KillClient",
-    "RotateProperties", "ForceScreenSaver", "SetPointerMapping", "GetPointerMapping",
-    "SetModifierMapping", "GetModifierMapping", nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, "NoOperation" };
+    "ChangePointerControl", "GetPointerControl", "SetScreenSaver", "GetScreenSaver", "ChangeHosts",
+    "ListHosts", "SetAccessControl", "SetCloseDownMode", "KillClient", "RotateProperties",
+    "ForceScreenSaver", "SetPointerMapping", "GetPointerMapping", "SetModifierMapping",
+    "GetModifierMapping", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    "NoOperation" };
 
 std::map<int, std::string> extensionNames; // major opcode -> name
 
@@ -197,10 +198,9 @@ std::string minorName(const std::string &ext, int minor)
                 { 7, "FreePicture" }, { 8, "Composite" }, { 26, "FillRectangles" },
                 { 27, "CreateCursor" } } },
         { "XKEYBOARD",
-            { { 0, "UseExtension" }, { 1, "SelectEvents" }, { 8, "GetMap" },
-                { 4, "GetState" }, { 6, "GetControls" }, { 17, "GetNames" },
-                { 10, "GetCompatMap" }, { 14, "GetIndicatorMap" }, { 24, "GetDeviceInfo" },
-                { 21, "PerClientFlags" } } },
+            { { 0, "UseExtension" }, { 1, "SelectEvents" }, { 8, "GetMap" }, { 4, "GetState" },
+                { 6, "GetControls" }, { 17, "GetNames" }, { 10, "GetCompatMap" },
+                { 14, "GetIndicatorMap" }, { 24, "GetDeviceInfo" }, { 21, "PerClientFlags" } } },
     };
     const auto e = known.find(ext);
     if (e != known.end()) {
@@ -222,23 +222,26 @@ std::string requestName(int major, int minor)
 
 // ---- what RECORD reports ------------------------------------------------------
 
-struct Tally {
+struct Tally
+{
     std::map<std::pair<int, int>, long> requests; // (major, minor) -> count
     long total = 0;
-    long events = 0;    // events delivered to the program
+    long events = 0; // events delivered to the program
     double putArea = 0; // pixels sent by PutImage and MIT-SHM PutImage
     double copyArea = 0; // pixels copied by CopyArea
 };
 
 // One request of the still or the moving phase, in the server's order
 // (RECORD reports requests in the order the server runs them, across clients).
-struct Logged {
+struct Logged
+{
     unsigned long seq;
     int major;
     double putArea, copyArea;
 };
 
-struct Recorder {
+struct Recorder
+{
     Phase phase = Startup;
     int shmMajor = -1;
     unsigned long seq = 0;
@@ -266,8 +269,9 @@ void onRecord(XPointer, XRecordInterceptData *data)
         // A zero length means BIG-REQUESTS: four more bytes of length follow.
         const size_t shift = readCard16(req + 2, data->client_swapped) == 0 ? 4 : 0;
         auto field = [&](size_t offset) {
-            return offset + shift + 2 <= bytes ? readCard16(req + offset + shift, data->client_swapped)
-                                               : 0u;
+            return offset + shift + 2 <= bytes
+                ? readCard16(req + offset + shift, data->client_swapped)
+                : 0u;
         };
         double put = 0, copy = 0;
         if (major == X_PutImage)
@@ -334,7 +338,8 @@ void pumpUntil(double deadline, bool (*stop)(XEvent &, void *), void *closure)
     }
 }
 
-struct MapWatch {
+struct MapWatch
+{
     std::set<Window> created;
     Window mapped = 0;
 };
@@ -602,7 +607,8 @@ int main(int argc, char **argv)
     // Phase boundaries on CLOCK_MONOTONIC, to line up with other tools' logs.
     out << std::fixed << std::setprecision(6) << "t_start=" << started << "\nt_map=" << mapped
         << "\nt_still=" << still0 << "\nt_still_end=" << still1 << "\nt_move=" << move0
-        << "\nt_move_end=" << move1 << "\n" << std::defaultfloat << std::setprecision(6);
+        << "\nt_move_end=" << move1 << "\n"
+        << std::defaultfloat << std::setprecision(6);
     if (o.serverPid > 0) {
         out << "server_still_cpu_ms=" << (s1.schedMs - s0.schedMs) * 30 / stillS << "\n";
         out << "server_move_cpu_ms=" << (s2.schedMs - s1.schedMs) * 30 / moveS << "\n";
@@ -662,8 +668,8 @@ int main(int argc, char **argv)
             const auto &l = recorder.log[p][c];
             all.insert(all.end(), l.begin(), l.end());
         }
-        std::sort(all.begin(), all.end(),
-            [](const Logged &a, const Logged &b) { return a.seq < b.seq; });
+        std::sort(
+            all.begin(), all.end(), [](const Logged &a, const Logged &b) { return a.seq < b.seq; });
         long ticks = 0, busy = 0, busyRequests = 0, current = 0;
         double put = 0, copy = 0;
         auto close = [&] {
@@ -697,8 +703,7 @@ int main(int argc, char **argv)
         std::ofstream req(o.requests);
         for (int p = 0; p < PhaseCount; ++p)
             for (const auto &[op, k] : t[p].requests)
-                req << PhaseNames[p] << " " << requestName(op.first, op.second) << " " << k
-                    << "\n";
+                req << PhaseNames[p] << " " << requestName(op.first, op.second) << " " << k << "\n";
     }
     return 0;
 }

@@ -127,6 +127,7 @@ cell() { # name key decimals scale
     local s
     s=$(stats "$1" "$2")
     [ -n "$s" ] || { echo "—"; return; }
+    # shellcheck disable=SC2086 # median, min and max: split on purpose
     set -- $s "$3" "${4:-1}"
     if [ "$rounds" -gt 1 ]; then
         echo "$(fmt "$(awk -v a="$1" -v k="$5" 'BEGIN{print a*k}')" "$4") ($(fmt "$(awk -v a="$2" -v k="$5" 'BEGIN{print a*k}')" "$4")–$(fmt "$(awk -v a="$3" -v k="$5" 'BEGIN{print a*k}')" "$4"))"

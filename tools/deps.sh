@@ -13,6 +13,8 @@ packages=(
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64
+    # style checks (tools/check-style.sh)
+    clang-format shellcheck
     "$@"
 )
 
