@@ -64,8 +64,8 @@ Form1::Form1(QWidget *parent)
 
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     setTimer1Interval(TickInterval);
-    DragWatch.setInterval(DragWatchInterval);
-    connect(&DragWatch, &QTimer::timeout, this, &Form1::checkDragButton);
+    m_dragWatch.setInterval(DragWatchInterval);
+    connect(&m_dragWatch, &QTimer::timeout, this, &Form1::checkDragButton);
 }
 
 Form1::~Form1()
@@ -161,7 +161,7 @@ void Form1::Image1_MouseDown(int Button, int, float X, float Y)
             DragX = X;
             DragY = Y;
             setTimer1Interval(0);
-            DragWatch.start();
+            m_dragWatch.start();
         }
     } else if (Button == 2) {
         mPopupMenu->popup(QCursor::pos());
@@ -190,7 +190,7 @@ void Form1::resumeDrag()
 
 void Form1::endDrag()
 {
-    DragWatch.stop();
+    m_dragWatch.stop();
     if (QWidget::mouseGrabber() == Image1)
         Image1->releaseMouse();
     setTimer1Interval(TickInterval);

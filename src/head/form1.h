@@ -14,6 +14,7 @@ class Picture;
 class QAction;
 class QMenu;
 
+// The head window.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -43,7 +44,6 @@ public:
     QMenu *popupMenu() const { return mPopupMenu; }
     QAction *alwaysOnTopItem() const { return mAlwaysOnTop; }
     QAction *aboutItem() const { return mAbout; }
-    QAction *exitItem() const { return mExit; }
     const OutlinePolygon &outline() const { return Outline; }
     POINT lastCursor() const { return LastCursor; }
     QPointF dragAnchor() const { return { DragX, DragY }; }
@@ -54,7 +54,8 @@ protected:
 
 private:
     void createMenu();
-    void Form_Load();
+    void Form_Load(); // the load sequence: outline, stacking, the pupils' records
+    // Turns pupil Index toward the client point (X, Y).
     void MoveEye(float Index, const EyeInfo &Eye, float X, float Y);
     void resumeDrag();
     void endDrag();
@@ -63,19 +64,21 @@ private:
     void mAbout_Click();
     void mExit_Click();
 
-    Picture *Image1 = nullptr;
-    std::array<Picture *, 2> Eye {};
-    QTimer Timer1;
-    QTimer DragWatch;
-    QMenu *mPopupMenu = nullptr;
+    // Names given by the head's design: its controls, the menu items (prefix
+    // m) and its state. Ours take the prefix m_.
+    Picture *Image1 = nullptr; // the head picture
+    std::array<Picture *, 2> Eye {}; // the two pupil pictures
+    QTimer Timer1; // the 100 ms tick; stopped while dragging
+    QTimer m_dragWatch;
+    QMenu *mPopupMenu = nullptr; // the context menu
     QAction *mAlwaysOnTop = nullptr;
     QAction *mAbout = nullptr;
     QAction *mSeparate0 = nullptr;
     QAction *mExit = nullptr;
 
-    std::array<EyeInfo, 2> Eyes {};
-    float DragX = 0;
+    std::array<EyeInfo, 2> Eyes {}; // where each pupil may move
+    float DragX = 0; // the pressed point of the head picture
     float DragY = 0;
-    OutlinePolygon Outline {};
-    POINT LastCursor {};
+    OutlinePolygon Outline {}; // the polygon the window is cut to
+    POINT LastCursor {}; // the pointer's screen position at the last tick
 };
