@@ -5,10 +5,12 @@
 #include "head/outline.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 #include <xcb/shape.h>
 
@@ -71,24 +73,32 @@ bool isPupilColour(QRgb c)
 constexpr QSize PupilSize { PupilPictureSize.width,
     PupilPictureSize.height }; // the bottom row is transparent
 
-bool pupilsAt(Window head, const std::array<QPoint, 2> &expected, QString *seen)
+// Near enough: within a client pixel on each axis, and within two device
+// pixels in all once a client pixel is more than one.
+bool nearPupil(QPoint found, QPoint expected, int scale)
+{
+    const QPoint off = found - expected * scale;
+    return qAbs(off.x()) <= scale && qAbs(off.y()) <= scale
+        && (scale == 1 || off.manhattanLength() <= 2);
+}
+
+bool pupilsAt(Window head, const std::array<QPoint, 2> &expected, QString *seen, int scale)
 {
     const QImage shot = grab(clientRect(head));
     bool near = true;
     QStringList found;
     for (int eye = 0; eye < 2; ++eye) {
-        const std::optional<QPoint> pupil = findPupil(shot, eye);
-        near = near && pupil && qAbs(pupil->x() - expected[eye].x()) <= 1
-            && qAbs(pupil->y() - expected[eye].y()) <= 1;
+        const std::optional<QPoint> pupil = findPupil(shot, eye, scale);
+        near = near && pupil && nearPupil(*pupil, expected[eye], scale);
         found << (pupil ? QStringLiteral("(%1,%2)").arg(pupil->x()).arg(pupil->y())
                         : QStringLiteral("none"));
     }
     *seen = QStringLiteral("pupils at %1, expected (%2,%3) (%4,%5)")
                 .arg(found.join(u' '))
-                .arg(expected[0].x())
-                .arg(expected[0].y())
-                .arg(expected[1].x())
-                .arg(expected[1].y());
+                .arg(expected[0].x() * scale)
+                .arg(expected[0].y() * scale)
+                .arg(expected[1].x() * scale)
+                .arg(expected[1].y() * scale);
     return near;
 }
 
@@ -136,6 +146,20 @@ QStringList atomNames(Window window, const char *property)
     for (quint32 value : property32(window, property, XCB_ATOM_ATOM))
         names << atomName(value);
     return names;
+}
+
+bool hasStates(Window window, const QStringList &states, QString *seen)
+{
+    const QStringList held = atomNames(window, "_NET_WM_STATE");
+    if (seen)
+        *seen = QStringLiteral("_NET_WM_STATE: ") + held.join(u' ');
+    return std::all_of(states.begin(), states.end(),
+        [&held](const QString &state) { return held.contains(state); });
+}
+
+bool isAbove(Window window)
+{
+    return hasStates(window, { QStringLiteral("_NET_WM_STATE_ABOVE") });
 }
 
 QList<quint32> cardinals(Window window, const char *property)
@@ -258,56 +282,93 @@ std::array<QPoint, 2> expectedPupils(QPoint client)
     return places;
 }
 
-bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen)
+bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen, int scale)
 {
-    return QTest::qWaitFor([&] { return pupilsAt(head, expected, seen); }, Deadline);
+    return QTest::qWaitFor([&] { return pupilsAt(head, expected, seen, scale); }, Deadline);
 }
 
 bool pupilsStay(Window head, const std::array<QPoint, 2> &expected, int milliseconds, QString *seen)
 {
     const QDeadlineTimer until(milliseconds);
     do {
-        if (!pupilsAt(head, expected, seen))
+        if (!pupilsAt(head, expected, seen, 1))
             return false;
         QTest::qWait(20);
     } while (!until.hasExpired());
     return true;
 }
 
+StandInOpener::StandInOpener()
+{
+    // Each argument ended by a NUL, each call by a record separator.
+    const QByteArray log = '\'' + this->log().toUtf8() + '\'';
+    QFile opener(m_dir.filePath("xdg-open"));
+    if (!m_dir.isValid() || !opener.open(QIODevice::WriteOnly))
+        return;
+    opener.write("#!/bin/sh\nprintf '%s\\0' \"$@\" >>" + log + "\nprintf '\\036' >>" + log + '\n');
+    opener.close();
+    m_ready = opener.error() == QFile::NoError
+        && opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QProcessEnvironment StandInOpener::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", m_dir.path() + ':' + environment.value("PATH"));
+    return environment;
+}
+
+QList<QList<QByteArray>> StandInOpener::calls() const
+{
+    QFile file(log());
+    QList<QList<QByteArray>> result;
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    for (const QByteArray &call : file.readAll().split('\x1e'))
+        if (!call.isEmpty())
+            result << call.chopped(1).split('\0');
+    return result;
+}
+
+void StandInOpener::forgetCalls()
+{
+    QFile::remove(log());
+}
+
 Oglon::~Oglon()
 {
-    if (mProcess.program().isEmpty()) // never started
+    if (m_process.program().isEmpty()) // never started
         return;
     // Ended as a user's session would end it, the program must leave with
     // status 0: a sanitizer's report at exit (a leak, say) changes that.
-    if (mProcess.state() != QProcess::NotRunning) {
-        mProcess.terminate();
-        if (!mProcess.waitForFinished(10000)) {
-            mProcess.kill();
-            mProcess.waitForFinished();
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished();
             qFatal("oglon did not end on SIGTERM");
         }
     }
-    if (mProcess.exitStatus() != QProcess::NormalExit || mProcess.exitCode() != 0)
+    if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0)
         qFatal("oglon ended with %s %d",
-            mProcess.exitStatus() == QProcess::NormalExit ? "status" : "signal",
-            mProcess.exitCode());
+            m_process.exitStatus() == QProcess::NormalExit ? "status" : "signal",
+            m_process.exitCode());
 }
 
 bool Oglon::start(const QProcessEnvironment &environment, const QString &binary)
 {
-    mProcess.setProcessEnvironment(environment);
-    mProcess.setProcessChannelMode(QProcess::ForwardedChannels);
-    mProcess.start(binary, {});
-    if (!mProcess.waitForStarted())
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start(binary, {});
+    if (!m_process.waitForStarted())
         return false;
     QList<Window> found;
     if (!QTest::qWaitFor(
             [&] { return (found = windowsNamed("Oglon", pid())).size() == 1; }, Deadline)) {
-        qWarning() << "no head window:" << mProcess.state() << found;
+        qWarning() << "no head window:" << m_process.state() << found;
         return false;
     }
-    mHead = found.front();
+    m_head = found.front();
     return true;
 }
 

@@ -46,30 +46,8 @@ void TestHiDpi::sharpAtTwice()
 
     for (const QPoint logical : { QPoint(300, 81), QPoint(-150, -100), QPoint(46, 250) }) {
         QVERIFY(movePointer(place.topLeft() + logical * Ratio));
-        const std::array<QPoint, 2> expected = expectedPupils(logical);
         QString seen;
-        const bool reached = QTest::qWaitFor(
-            [&] {
-                const QImage shot = grab(place);
-                bool near = true;
-                seen.clear();
-                for (int eye = 0; eye < 2; ++eye) {
-                    const auto found = findPupil(shot, eye, Ratio);
-                    near = near && found
-                        && (*found - expected[eye] * Ratio).manhattanLength() <= Ratio;
-                    seen += found ? QStringLiteral("(%1,%2) ").arg(found->x()).arg(found->y())
-                                  : QStringLiteral("none ");
-                }
-                return near;
-            },
-            Deadline);
-        QVERIFY2(reached,
-            qPrintable(seen
-                + QStringLiteral("expected (%1,%2) (%3,%4)")
-                      .arg(expected[0].x() * Ratio)
-                      .arg(expected[0].y() * Ratio)
-                      .arg(expected[1].x() * Ratio)
-                      .arg(expected[1].y() * Ratio)));
+        QVERIFY2(pupilsReach(head, expectedPupils(logical), &seen, Ratio), qPrintable(seen));
     }
 }
 
