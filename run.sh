@@ -14,6 +14,7 @@ fi
 shot="$PWD/build/oglon-screenshot.png"
 cmake --build build --parallel --target screenshot >/dev/null
 echo "There is no X display here (DISPLAY is not set), so Oglon ran on a virtual one."
+# shellcheck disable=SC2016 # the inner shell expands these
 tools/xsession.sh bash -c '
     build/oglon & pid=$!
     for _ in $(seq 100); do

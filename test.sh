@@ -7,11 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Warnings are errors here, so none creep in.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOGLON_WERROR=ON >/dev/null
 cmake --build build --parallel
 (cd build && ctest --output-on-failure "$@")
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DOGLON_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DOGLON_SANITIZE=ON -DOGLON_WERROR=ON >/dev/null
 cmake --build build-sanitize --parallel
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:exitcode=86
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0

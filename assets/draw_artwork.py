@@ -12,35 +12,53 @@ Writes, next to this script:
   icons/hicolor/NxN/apps/oglon.png   theme icons
 
 Every size is rendered from the shapes below (supersampled, then reduced), never
-scaled up from a smaller bitmap.  Output is byte-for-byte reproducible.
+scaled up from a smaller bitmap.  Output is byte-for-byte reproducible.  The
+outline, eye sockets, pupil places and picture sizes are the program's own,
+read from src/head/geometry.h.
 
 Run:  /usr/bin/python3 assets/draw_artwork.py     (needs Pillow)
 """
 
 import math
 import os
+import re
 import struct
 
 from PIL import Image, ImageChops, ImageDraw, ImageFilter
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-# Window outline (window coordinates); the picture sits at (3, 22) in the window.
-WINDOW_OUTLINE = [
-    (5, 127), (4, 115), (6, 107), (5, 101), (5, 94), (7, 90), (8, 86), (4, 81),
-    (5, 61), (6, 55), (9, 51), (8, 42), (13, 36), (19, 30), (28, 26), (34, 24),
-    (40, 23), (55, 23), (60, 24), (69, 27), (76, 31), (81, 36), (84, 41),
-    (84, 46), (88, 51), (91, 62), (90, 70), (91, 77), (90, 90), (92, 104),
-    (88, 146), (81, 158), (73, 169), (68, 174), (59, 177), (45, 177), (37, 174),
-    (25, 164), (16, 152), (11, 142), (10, 134), (10, 130), (5, 127),
-]
-PICTURE_OFFSET = (3, 22)
-OUTLINE = [(x - PICTURE_OFFSET[0], y - PICTURE_OFFSET[1]) for x, y in WINDOW_OUTLINE]
 
-HEAD_SIZE = (91, 158)
-EYE_CENTRES = ((26, 81), (66, 81))
-PUPIL_SIZE = (5, 6)
-PUPIL_REACH = (5, 3)          # how far a pupil centre moves from the eye centre
+def read_geometry(path):
+    """The head's geometry from the program's header: every
+    `constexpr TYPE Name { integers };` or `constexpr int Name = integer;`,
+    by name, as the list of its integers."""
+    with open(path, encoding="utf-8") as f:
+        text = re.sub(r"//[^\n]*", "", f.read())
+    found = {}
+    for name, value in re.findall(r"\bconstexpr\s[^;{=]*?\b(\w+)\s*(=[^;]*|\{[^;]*\});", text):
+        found[name] = [int(n) for n in re.findall(r"-?\b\d+\b", value)]
+    return found
+
+
+def pairs(numbers):
+    return [tuple(numbers[i:i + 2]) for i in range(0, len(numbers), 2)]
+
+
+GEOMETRY = read_geometry(os.path.join(HERE, "..", "src", "head", "geometry.h"))
+# The outline from the outer corner of a framed window, whose client area
+# (where the picture sits) starts at OutlineClientOffset.
+WINDOW_OUTLINE = pairs(GEOMETRY["OutlineVertices"])
+PICTURE_OFFSET = tuple(GEOMETRY["OutlineClientOffset"])
+OUTLINE = [(x - PICTURE_OFFSET[0], y - PICTURE_OFFSET[1]) for x, y in WINDOW_OUTLINE]
+assert len(WINDOW_OUTLINE) == GEOMETRY["OutlineVertexCount"][0]
+
+HEAD_SIZE = tuple(GEOMETRY["HeadPictureSize"])
+# Each eye: centre x, centre y, and how far a pupil centre moves from it.
+EYES = [tuple(GEOMETRY["EyeSockets"][i:i + 4]) for i in range(0, 8, 4)]
+EYE_CENTRES = tuple((cx, cy) for cx, cy, _, _ in EYES)
+PUPIL_SIZE = tuple(GEOMETRY["PupilPictureSize"])
+PUPIL_REST = pairs(GEOMETRY["PupilRest"])   # top-left corners before the pointer moves
 EYE_WHITE_RADII = (10.6, 8.6)
 WHITE_MIN = 200               # eye whites are the only pixels with R, G, B >= 200
 LIGHT_COLOURS = 24            # palette entries kept for the eye whites
@@ -382,14 +400,14 @@ def quantize_head(rgb, silhouette):
 
 
 def pupil_positions(scale):
-    """Every top-left a pupil can take, for a fine sweep of directions."""
-    out = set()
+    """Every top-left a pupil can take: at rest, and for a fine sweep of directions."""
+    out = {(x * scale, y * scale) for x, y in PUPIL_REST}
     dirs = [(0.0, 0.0)] + [(math.cos(math.radians(a / 4)), math.sin(math.radians(a / 4)))
                            for a in range(360 * 4)]
-    for cx, cy in EYE_CENTRES:
+    for cx, cy, reach_x, reach_y in EYES:
         for ux, uy in dirs:
-            left = (cx + PUPIL_REACH[0] * ux - PUPIL_SIZE[0] / 2) * scale
-            top = (cy + PUPIL_REACH[1] * uy - PUPIL_SIZE[1] / 2) * scale
+            left = (cx + reach_x * ux - PUPIL_SIZE[0] / 2) * scale
+            top = (cy + reach_y * uy - PUPIL_SIZE[1] / 2) * scale
             for rnd in (math.floor, lambda v: math.floor(v + 0.5)):
                 out.add((rnd(left), rnd(top)))
     return out

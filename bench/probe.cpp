@@ -64,17 +64,18 @@ enum Phase { Startup, Settle, Still, Fast, Moving, Delay, After, PhaseCount };
 const char *const PhaseNames[PhaseCount]
     = { "startup", "settle", "still", "fast", "moving", "delay", "after" };
 
-struct Options {
+struct Options
+{
     double settle = 2;
     double still = 30;
     double move = 30;
     double fast = 30;
-    double rate = 18;         // pointer moves per second
+    double rate = 18; // pointer moves per second
     double fastRate = 125;
-    int samples = 20;         // motions from rest in the delay phase
-    double gap = 0.6;         // seconds still before each of them
-    double radius = 200;      // of the circle, in pixels
-    double turn = 2;          // seconds per turn
+    int samples = 20; // motions from rest in the delay phase
+    double gap = 0.6; // seconds still before each of them
+    double radius = 200; // of the circle, in pixels
+    double turn = 2; // seconds per turn
     long serverPid = 0;
     std::string out;
     std::string requests;
@@ -96,10 +97,11 @@ double now()
 
 // ---- /proc -----------------------------------------------------------------
 
-struct Cpu {
-    double statMs = 0;  // utime+stime, whole process, clock-tick resolution
+struct Cpu
+{
+    double statMs = 0; // utime+stime, whole process, clock-tick resolution
     double schedMs = 0; // sum of the live threads' run time, nanosecond resolution
-    double runs = 0;    // times the live threads were scheduled in
+    double runs = 0; // times the live threads were scheduled in
     int threads = 0;
 };
 
@@ -160,31 +162,30 @@ std::map<std::string, long> readKeyedKb(const std::string &path)
 // ---- request names -----------------------------------------------------------
 
 const char *const CoreNames[128] = { nullptr, "CreateWindow", "ChangeWindowAttributes",
-    "GetWindowAttributes", "DestroyWindow", "DestroySubwindows", "ChangeSaveSet",
-    "ReparentWindow", "MapWindow", "MapSubwindows", "UnmapWindow", "UnmapSubwindows",
-    "ConfigureWindow", "CirculateWindow", "GetGeometry", "QueryTree", "InternAtom",
-    "GetAtomName", "ChangeProperty", "DeleteProperty", "GetProperty", "ListProperties",
-    "SetSelectionOwner", "GetSelectionOwner", "ConvertSelection", "SendEvent", "GrabPointer",
-    "UngrabPointer", "GrabButton", "UngrabButton", "ChangeActivePointerGrab", "GrabKeyboard",
-    "UngrabKeyboard", "GrabKey", "UngrabKey", "AllowEvents", "GrabServer", "UngrabServer",
-    "QueryPointer", "GetMotionEvents", "TranslateCoordinates", "WarpPointer", "SetInputFocus",
-    "GetInputFocus", "QueryKeymap", "OpenFont", "CloseFont", "QueryFont", "QueryTextExtents",
-    "ListFonts", "ListFontsWithInfo", "SetFontPath", "GetFontPath", "CreatePixmap",
-    "FreePixmap", "CreateGC", "ChangeGC", "CopyGC", "SetDashes", "SetClipRectangles", "FreeGC",
-    "ClearArea", "CopyArea", "CopyPlane", "PolyPoint", "PolyLine", "PolySegment",
-    "PolyRectangle", "PolyArc", "FillPoly", "PolyFillRectangle", "PolyFillArc", "PutImage",
-    "GetImage", "PolyText8", "PolyText16", "ImageText8", "ImageText16", "CreateColormap",
-    "FreeColormap", "CopyColormap", "InstallColormap", "UninstallColormap",
+    "GetWindowAttributes", "DestroyWindow", "DestroySubwindows", "ChangeSaveSet", "ReparentWindow",
+    "MapWindow", "MapSubwindows", "UnmapWindow", "UnmapSubwindows", "ConfigureWindow",
+    "CirculateWindow", "GetGeometry", "QueryTree", "InternAtom", "GetAtomName", "ChangeProperty",
+    "DeleteProperty", "GetProperty", "ListProperties", "SetSelectionOwner", "GetSelectionOwner",
+    "ConvertSelection", "SendEvent", "GrabPointer", "UngrabPointer", "GrabButton", "UngrabButton",
+    "ChangeActivePointerGrab", "GrabKeyboard", "UngrabKeyboard", "GrabKey", "UngrabKey",
+    "AllowEvents", "GrabServer", "UngrabServer", "QueryPointer", "GetMotionEvents",
+    "TranslateCoordinates", "WarpPointer", "SetInputFocus", "GetInputFocus", "QueryKeymap",
+    "OpenFont", "CloseFont", "QueryFont", "QueryTextExtents", "ListFonts", "ListFontsWithInfo",
+    "SetFontPath", "GetFontPath", "CreatePixmap", "FreePixmap", "CreateGC", "ChangeGC", "CopyGC",
+    "SetDashes", "SetClipRectangles", "FreeGC", "ClearArea", "CopyArea", "CopyPlane", "PolyPoint",
+    "PolyLine", "PolySegment", "PolyRectangle", "PolyArc", "FillPoly", "PolyFillRectangle",
+    "PolyFillArc", "PutImage", "GetImage", "PolyText8", "PolyText16", "ImageText8", "ImageText16",
+    "CreateColormap", "FreeColormap", "CopyColormap", "InstallColormap", "UninstallColormap",
     "ListInstalledColormaps", "AllocColor", "AllocNamedColor", "AllocColorCells",
     "AllocColorPlanes", "FreeColors", "StoreColors", "StoreNamedColor", "QueryColors",
     "LookupColor", "CreateCursor", "CreateGlyphCursor", "FreeCursor", "RecolorCursor",
     "QueryBestSize", "QueryExtension", "ListExtensions", "ChangeKeyboardMapping",
     "GetKeyboardMapping", "ChangeKeyboardControl", "GetKeyboardControl", "Bell",
-    "ChangePointerControl", "GetPointerControl", "SetScreenSaver", "GetScreenSaver",
-    "ChangeHosts", "ListHosts", "SetAccessControl", "SetCloseDownMode", "KillClient",
-    "RotateProperties", "ForceScreenSaver", "SetPointerMapping", "GetPointerMapping",
-    "SetModifierMapping", "GetModifierMapping", nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, "NoOperation" };
+    "ChangePointerControl", "GetPointerControl", "SetScreenSaver", "GetScreenSaver", "ChangeHosts",
+    "ListHosts", "SetAccessControl", "SetCloseDownMode", "KillClient", "RotateProperties",
+    "ForceScreenSaver", "SetPointerMapping", "GetPointerMapping", "SetModifierMapping",
+    "GetModifierMapping", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    "NoOperation" };
 
 std::map<int, std::string> extensionNames; // major opcode -> name
 
@@ -211,10 +212,9 @@ std::string minorName(const std::string &ext, int minor)
                 { 7, "FreePicture" }, { 8, "Composite" }, { 26, "FillRectangles" },
                 { 27, "CreateCursor" } } },
         { "XKEYBOARD",
-            { { 0, "UseExtension" }, { 1, "SelectEvents" }, { 8, "GetMap" },
-                { 4, "GetState" }, { 6, "GetControls" }, { 17, "GetNames" },
-                { 10, "GetCompatMap" }, { 14, "GetIndicatorMap" }, { 24, "GetDeviceInfo" },
-                { 21, "PerClientFlags" } } },
+            { { 0, "UseExtension" }, { 1, "SelectEvents" }, { 8, "GetMap" }, { 4, "GetState" },
+                { 6, "GetControls" }, { 17, "GetNames" }, { 10, "GetCompatMap" },
+                { 14, "GetIndicatorMap" }, { 24, "GetDeviceInfo" }, { 21, "PerClientFlags" } } },
     };
     const auto e = known.find(ext);
     if (e != known.end()) {
@@ -236,21 +236,24 @@ std::string requestName(int major, int minor)
 
 // ---- what RECORD reports ------------------------------------------------------
 
-struct Tally {
+struct Tally
+{
     std::map<std::pair<int, int>, long> requests; // (major, minor) -> count
     long total = 0;
-    long events = 0;    // events delivered to the program
+    long events = 0; // events delivered to the program
     double putArea = 0; // pixels sent by PutImage and MIT-SHM PutImage
     double copyArea = 0; // pixels copied by CopyArea
 };
 
 // A request that draws, with the server's time (ms) when it came in.
-struct Drawn {
+struct Drawn
+{
     XID client;
     double at;
 };
 
-struct Recorder {
+struct Recorder
+{
     Phase phase = Startup;
     int shmMajor = -1;
     std::set<int> drawingExtensions; // RENDER, Present: every request draws
@@ -284,8 +287,9 @@ void onRecord(XPointer, XRecordInterceptData *data)
         // A zero length means BIG-REQUESTS: four more bytes of length follow.
         const size_t shift = readCard16(req + 2, data->client_swapped) == 0 ? 4 : 0;
         auto field = [&](size_t offset) {
-            return offset + shift + 2 <= bytes ? readCard16(req + offset + shift, data->client_swapped)
-                                               : 0u;
+            return offset + shift + 2 <= bytes
+                ? readCard16(req + offset + shift, data->client_swapped)
+                : 0u;
         };
         double put = 0, copy = 0;
         if (major == X_PutImage)
@@ -296,8 +300,9 @@ void onRecord(XPointer, XRecordInterceptData *data)
             put = double(field(20)) * field(22);
         t.putArea += put;
         t.copyArea += copy;
-        const bool draws = major == X_PutImage || major == X_CopyArea || major == X_PolyFillRectangle
-            || major == X_PolyFillArc || major == X_FillPoly || (major == recorder.shmMajor && minor == 3)
+        const bool draws = major == X_PutImage || major == X_CopyArea
+            || major == X_PolyFillRectangle || major == X_PolyFillArc || major == X_FillPoly
+            || (major == recorder.shmMajor && minor == 3)
             || recorder.drawingExtensions.count(major);
         const double at = double(data->server_time);
         if (draws && (recorder.phase == Fast || recorder.phase == Delay))
@@ -357,7 +362,8 @@ void pumpUntil(double deadline, bool (*stop)(XEvent &, void *), void *closure)
     }
 }
 
-struct MapWatch {
+struct MapWatch
+{
     std::set<Window> created;
     Window mapped = 0;
 };
@@ -768,8 +774,7 @@ int main(int argc, char **argv)
         std::ofstream req(o.requests);
         for (int p = 0; p < PhaseCount; ++p)
             for (const auto &[op, k] : t[p].requests)
-                req << PhaseNames[p] << " " << requestName(op.first, op.second) << " " << k
-                    << "\n";
+                req << PhaseNames[p] << " " << requestName(op.first, op.second) << " " << k << "\n";
     }
     return 0;
 }

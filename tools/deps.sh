@@ -16,6 +16,8 @@ packages=(
     kwin-wayland xwayland dbus-daemon libwayland-dev plasma-wayland-protocols qt6-wayland
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64
+    # style checks (tools/check-style.sh)
+    clang-format shellcheck
     "$@"
 )
 

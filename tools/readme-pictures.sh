@@ -7,10 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
-[ -x "$build/oglon" ] && [ -x "$build/screenshot" ] || { echo "build first: ./test.sh"; exit 1; }
+if [ ! -x "$build/oglon" ] || [ ! -x "$build/screenshot" ]; then echo "build first: ./test.sh"; exit 1; fi
 frames=$(mktemp -d)
 trap 'rm -rf "$frames"' EXIT
 
+# shellcheck disable=SC2016 # the inner shell expands these
 tools/xsession.sh bash -c '
     set -e
     xsetroot -solid "#3b6e8f"

@@ -31,7 +31,8 @@ xvfb_pid=$!
 if ! wait_for 20 grep -q . "$work/display"; then
     echo "xsession: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
 fi
-export DISPLAY=":$(head -n1 "$work/display")"
+display=$(head -n1 "$work/display")
+export DISPLAY=":$display"
 
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$HOME"

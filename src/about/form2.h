@@ -6,6 +6,7 @@
 class QLabel;
 class QPushButton;
 
+// The About box.
 class Form2 : public QWidget
 {
     Q_OBJECT
@@ -45,9 +46,10 @@ private:
     void Homepage_MouseDown();
     void Homepage_MouseUp();
 
-    QPushButton *Command1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
+    // Controls named as the box's design names them.
+    QPushButton *Command1 = nullptr; // OK
+    QLabel *Label1 = nullptr; // the program's name
+    QLabel *Label2 = nullptr; // the credit line
     QLabel *Email = nullptr;
     QLabel *Homepage = nullptr;
 };

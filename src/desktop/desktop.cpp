@@ -114,7 +114,7 @@ bool SetWindowRgn(HWND window, const HRGN &region, bool redraw)
     return true;
 }
 
-bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy, unsigned flags)
+bool SetWindowPos(HWND window, ZOrder insertAfter, int, int, int, int, unsigned)
 {
     if (!window)
         return false;
@@ -132,10 +132,6 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy,
         if (QWindow *handle = window->windowHandle())
             handle->setFlags(windowFlags);
     }
-    if (!(flags & SWP_NOMOVE))
-        window->move(x, y);
-    if (!(flags & SWP_NOSIZE))
-        window->resize(cx, cy);
     return true;
 }
 

@@ -52,8 +52,9 @@ HRGN CreatePolygonRgn(const POINT *points, int count, int fillMode);
 // Only the region is drawn and receives pointer input from now on.
 bool SetWindowRgn(HWND window, const HRGN &region, bool redraw);
 
-// Joins or leaves the topmost band; with SWP_NOMOVE | SWP_NOSIZE nothing else
-// changes. A mapped window is neither hidden nor re-created.
+// Joins or leaves the topmost band; nothing else changes. The program always
+// passes SWP_NOMOVE | SWP_NOSIZE, so position, size and flags are not read.
+// A mapped window is neither hidden nor re-created.
 bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy, unsigned flags);
 
 // Hands the target to the user's mail program or browser. No shell sees it.

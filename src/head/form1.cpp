@@ -40,7 +40,7 @@ Form1::Form1(QWidget *parent)
     theHead = this;
     setWindowTitle(QStringLiteral("Oglon"));
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
-    setFixedSize(91, 159);
+    setFixedSize(ClientSize.width, ClientSize.height);
     setAutoFillBackground(true);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -50,10 +50,10 @@ Form1::Form1(QWidget *parent)
     Image1 = new Picture(QStringLiteral(":/head.gif"), this);
     Image1->setAttribute(Qt::WA_OpaquePaintEvent);
     Image1->installEventFilter(this);
-    Eye[0] = new Picture(QStringLiteral(":/pupil.gif"), this);
-    Eye[0]->setPosition(25, 77);
-    Eye[1] = new Picture(QStringLiteral(":/pupil.gif"), this);
-    Eye[1]->setPosition(63, 76);
+    for (size_t i = 0; i < Eye.size(); ++i) {
+        Eye[i] = new Picture(QStringLiteral(":/pupil.gif"), this);
+        Eye[i]->setPosition(float(PupilRest[i].x), float(PupilRest[i].y));
+    }
     createMenu();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -64,8 +64,8 @@ Form1::Form1(QWidget *parent)
 
     connect(&Timer1, &TickPacer::timeout, this, &Form1::Timer1_Timer);
     setTimer1Interval(TickInterval);
-    DragWatch.setInterval(DragWatchInterval);
-    connect(&DragWatch, &QTimer::timeout, this, &Form1::checkDragButton);
+    m_dragWatch.setInterval(DragWatchInterval);
+    connect(&m_dragWatch, &QTimer::timeout, this, &Form1::checkDragButton);
 }
 
 Form1::~Form1()
@@ -106,8 +106,8 @@ void Form1::Form_Load()
     SetWindowPos(this, mAlwaysOnTop->isChecked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
         SWP_NOMOVE | SWP_NOSIZE);
 
-    Eyes[0] = { 26, 81, 5, 3 };
-    Eyes[1] = { 66, 81, 5, 3 };
+    Eyes[0] = EyeSockets[0];
+    Eyes[1] = EyeSockets[1];
 }
 
 int Form1::Timer1Interval() const
@@ -161,7 +161,7 @@ void Form1::Image1_MouseDown(int Button, int, float X, float Y)
             DragX = X;
             DragY = Y;
             setTimer1Interval(0);
-            DragWatch.start();
+            m_dragWatch.start();
         }
     } else if (Button == 2) {
         mPopupMenu->popup(QCursor::pos());
@@ -190,7 +190,7 @@ void Form1::resumeDrag()
 
 void Form1::endDrag()
 {
-    DragWatch.stop();
+    m_dragWatch.stop();
     if (QWidget::mouseGrabber() == Image1)
         Image1->releaseMouse();
     setTimer1Interval(TickInterval);

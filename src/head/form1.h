@@ -15,6 +15,7 @@ class Picture;
 class QAction;
 class QMenu;
 
+// The head window.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -44,7 +45,6 @@ public:
     QMenu *popupMenu() const { return mPopupMenu; }
     QAction *alwaysOnTopItem() const { return mAlwaysOnTop; }
     QAction *aboutItem() const { return mAbout; }
-    QAction *exitItem() const { return mExit; }
     const OutlinePolygon &outline() const { return Outline; }
     POINT lastCursor() const { return LastCursor; }
     QPointF dragAnchor() const { return { DragX, DragY }; }
@@ -55,7 +55,8 @@ protected:
 
 private:
     void createMenu();
-    void Form_Load();
+    void Form_Load(); // the load sequence: outline, stacking, the pupils' records
+    // Turns pupil Index toward the client point (X, Y).
     void MoveEye(float Index, const EyeInfo &Eye, float X, float Y);
     void resumeDrag();
     void endDrag();
@@ -64,20 +65,23 @@ private:
     void mAbout_Click();
     void mExit_Click();
 
-    Picture *Image1 = nullptr;
-    std::array<Picture *, 2> Eye {};
-    // Ticks as the pointer moves, at most every Timer1Interval() ms.
+    // Names given by the head's design: its controls, the menu items (prefix
+    // m) and its state. Ours take the prefix m_.
+    Picture *Image1 = nullptr; // the head picture
+    std::array<Picture *, 2> Eye {}; // the two pupil pictures
+    // The tick, as the pointer moves, at most every Timer1Interval() ms;
+    // stopped while dragging.
     TickPacer Timer1;
-    QTimer DragWatch;
-    QMenu *mPopupMenu = nullptr;
+    QTimer m_dragWatch;
+    QMenu *mPopupMenu = nullptr; // the context menu
     QAction *mAlwaysOnTop = nullptr;
     QAction *mAbout = nullptr;
     QAction *mSeparate0 = nullptr;
     QAction *mExit = nullptr;
 
-    std::array<EyeInfo, 2> Eyes {};
-    float DragX = 0;
+    std::array<EyeInfo, 2> Eyes {}; // where each pupil may move
+    float DragX = 0; // the pressed point of the head picture
     float DragY = 0;
-    OutlinePolygon Outline {};
-    POINT LastCursor {};
+    OutlinePolygon Outline {}; // the polygon the window is cut to
+    POINT LastCursor {}; // the pointer's screen position at the last tick
 };

@@ -7,13 +7,13 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 [ "$("$oglon" --version)" = "Oglon Chromule 1.00" ] || fail "--version"
 help=$("$oglon" --help)
-grep -q '^Usage: oglon' <<<"$help" && [ "$(wc -l <<<"$help")" -le 5 ] || fail "--help: $help"
+{ grep -q '^Usage: oglon' <<<"$help" && [ "$(wc -l <<<"$help")" -le 5 ]; } || fail "--help: $help"
 
 # Anything else is refused with one line on stderr and a non-zero status.
 for argument in --bogus extra -x; do
     status=0
     err=$("$oglon" "$argument" 2>&1 >/dev/null) || status=$?
-    [ "$status" -ne 0 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -q -- "$argument" <<<"$err" ||
+    { [ "$status" -ne 0 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -q -- "$argument" <<<"$err"; } ||
         fail "argument $argument: status $status, said: $err"
 done
 
@@ -30,7 +30,7 @@ wait "$pid" || fail "-display: ended badly"
 # No display at all: one clear line and status 1.
 status=0
 err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$oglon" 2>&1) || status=$?
-[ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qi 'display' <<<"$err" ||
+{ [ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qi 'display' <<<"$err"; } ||
     fail "no display: status $status, said: $err"
 
 # A Wayland session with XWayland: runs on X11 and says so once.
@@ -41,5 +41,5 @@ for _ in $(seq 100); do
 done
 kill "$pid"; wait "$pid" || true
 said=$(cat "${TMPDIR:-/tmp}/oglon-wayland.$$"); rm -f "${TMPDIR:-/tmp}/oglon-wayland.$$"
-[ "$(wc -l <<<"$said")" -eq 1 ] && grep -q XWayland <<<"$said" || fail "Wayland: said: $said"
+{ [ "$(wc -l <<<"$said")" -eq 1 ] && grep -q XWayland <<<"$said"; } || fail "Wayland: said: $said"
 echo "1 passed, 0 failed"

@@ -1,13 +1,16 @@
 #include "e2e.h"
 
 #include "head/eyeinfo.h"
+#include "head/geometry.h"
 #include "head/outline.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 #include <xcb/shape.h>
 
@@ -67,27 +70,35 @@ bool isPupilColour(QRgb c)
     return qRed(c) >= 96 && qRed(c) - qGreen(c) >= 64 && qRed(c) - qBlue(c) >= 64;
 }
 
-constexpr EyeInfo Eyes[2] = { { 26, 81, 5, 3 }, { 66, 81, 5, 3 } };
-constexpr QSize PupilSize { 5, 6 }; // the bottom row is transparent
+constexpr QSize PupilSize { PupilPictureSize.width,
+    PupilPictureSize.height }; // the bottom row is transparent
 
-bool pupilsAt(Window head, const std::array<QPoint, 2> &expected, QString *seen)
+// Near enough: within a client pixel on each axis, and within two device
+// pixels in all once a client pixel is more than one.
+bool nearPupil(QPoint found, QPoint expected, int scale)
+{
+    const QPoint off = found - expected * scale;
+    return qAbs(off.x()) <= scale && qAbs(off.y()) <= scale
+        && (scale == 1 || off.manhattanLength() <= 2);
+}
+
+bool pupilsAt(Window head, const std::array<QPoint, 2> &expected, QString *seen, int scale)
 {
     const QImage shot = grab(clientRect(head));
     bool near = true;
     QStringList found;
     for (int eye = 0; eye < 2; ++eye) {
-        const std::optional<QPoint> pupil = findPupil(shot, eye);
-        near = near && pupil && qAbs(pupil->x() - expected[eye].x()) <= 1
-            && qAbs(pupil->y() - expected[eye].y()) <= 1;
+        const std::optional<QPoint> pupil = findPupil(shot, eye, scale);
+        near = near && pupil && nearPupil(*pupil, expected[eye], scale);
         found << (pupil ? QStringLiteral("(%1,%2)").arg(pupil->x()).arg(pupil->y())
                         : QStringLiteral("none"));
     }
     *seen = QStringLiteral("pupils at %1, expected (%2,%3) (%4,%5)")
                 .arg(found.join(u' '))
-                .arg(expected[0].x())
-                .arg(expected[0].y())
-                .arg(expected[1].x())
-                .arg(expected[1].y());
+                .arg(expected[0].x() * scale)
+                .arg(expected[0].y() * scale)
+                .arg(expected[1].x() * scale)
+                .arg(expected[1].y() * scale);
     return near;
 }
 
@@ -135,6 +146,20 @@ QStringList atomNames(Window window, const char *property)
     for (quint32 value : property32(window, property, XCB_ATOM_ATOM))
         names << atomName(value);
     return names;
+}
+
+bool hasStates(Window window, const QStringList &states, QString *seen)
+{
+    const QStringList held = atomNames(window, "_NET_WM_STATE");
+    if (seen)
+        *seen = QStringLiteral("_NET_WM_STATE: ") + held.join(u' ');
+    return std::all_of(states.begin(), states.end(),
+        [&held](const QString &state) { return held.contains(state); });
+}
+
+bool isAbove(Window window)
+{
+    return hasStates(window, { QStringLiteral("_NET_WM_STATE_ABOVE") });
 }
 
 QList<quint32> cardinals(Window window, const char *property)
@@ -229,19 +254,19 @@ QImage grab(const QRect &area)
         .convertToFormat(QImage::Format_RGB32);
 }
 
-std::optional<QPoint> findPupil(const QImage &head, int eye)
+std::optional<QPoint> findPupil(const QImage &head, int eye, int scale)
 {
-    const EyeInfo &e = Eyes[eye];
+    const EyeInfo &e = EyeSockets.at(size_t(eye));
     // Everywhere the pupil may go, and a margin.
-    const QRect around(e.CenterX - e.RangeX - PupilSize.width(),
-        e.CenterY - e.RangeY - PupilSize.height(), 2 * (e.RangeX + PupilSize.width()),
-        2 * (e.RangeY + PupilSize.height()));
+    const QRect around(scale * (e.CenterX - e.RangeX - PupilSize.width()),
+        scale * (e.CenterY - e.RangeY - PupilSize.height()),
+        scale * 2 * (e.RangeX + PupilSize.width()), scale * 2 * (e.RangeY + PupilSize.height()));
     QRect box;
     for (int y = around.top(); y <= around.bottom(); ++y)
         for (int x = around.left(); x <= around.right(); ++x)
             if (head.valid(x, y) && isPupilColour(head.pixel(x, y)))
                 box |= QRect(x, y, 1, 1);
-    if (box.size() != QSize(PupilSize.width(), PupilSize.height() - 1))
+    if (box.size() != QSize(PupilSize.width(), PupilSize.height() - 1) * scale)
         return std::nullopt;
     return box.topLeft();
 }
@@ -250,63 +275,100 @@ std::array<QPoint, 2> expectedPupils(QPoint client)
 {
     std::array<QPoint, 2> places;
     for (int eye = 0; eye < 2; ++eye) {
-        const PupilPlace p = PlacePupil(Eyes[eye], float(client.x()), float(client.y()),
-            float(PupilSize.width()), float(PupilSize.height()));
+        const PupilPlace p = PlacePupil(EyeSockets.at(size_t(eye)), float(client.x()),
+            float(client.y()), float(PupilSize.width()), float(PupilSize.height()));
         places[eye] = { int(std::floor(p.left + 0.5f)), int(std::floor(p.top + 0.5f)) };
     }
     return places;
 }
 
-bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen)
+bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen, int scale)
 {
-    return QTest::qWaitFor([&] { return pupilsAt(head, expected, seen); }, Deadline);
+    return QTest::qWaitFor([&] { return pupilsAt(head, expected, seen, scale); }, Deadline);
 }
 
 bool pupilsStay(Window head, const std::array<QPoint, 2> &expected, int milliseconds, QString *seen)
 {
     const QDeadlineTimer until(milliseconds);
     do {
-        if (!pupilsAt(head, expected, seen))
+        if (!pupilsAt(head, expected, seen, 1))
             return false;
         QTest::qWait(20);
     } while (!until.hasExpired());
     return true;
 }
 
+StandInOpener::StandInOpener()
+{
+    // Each argument ended by a NUL, each call by a record separator.
+    const QByteArray log = '\'' + this->log().toUtf8() + '\'';
+    QFile opener(m_dir.filePath("xdg-open"));
+    if (!m_dir.isValid() || !opener.open(QIODevice::WriteOnly))
+        return;
+    opener.write("#!/bin/sh\nprintf '%s\\0' \"$@\" >>" + log + "\nprintf '\\036' >>" + log + '\n');
+    opener.close();
+    m_ready = opener.error() == QFile::NoError
+        && opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QProcessEnvironment StandInOpener::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", m_dir.path() + ':' + environment.value("PATH"));
+    return environment;
+}
+
+QList<QList<QByteArray>> StandInOpener::calls() const
+{
+    QFile file(log());
+    QList<QList<QByteArray>> result;
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    for (const QByteArray &call : file.readAll().split('\x1e'))
+        if (!call.isEmpty())
+            result << call.chopped(1).split('\0');
+    return result;
+}
+
+void StandInOpener::forgetCalls()
+{
+    QFile::remove(log());
+}
+
 Oglon::~Oglon()
 {
-    if (mProcess.program().isEmpty()) // never started
+    if (m_process.program().isEmpty()) // never started
         return;
     // Ended as a user's session would end it, the program must leave with
     // status 0: a sanitizer's report at exit (a leak, say) changes that.
-    if (mProcess.state() != QProcess::NotRunning) {
-        mProcess.terminate();
-        if (!mProcess.waitForFinished(10000)) {
-            mProcess.kill();
-            mProcess.waitForFinished();
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished();
             qFatal("oglon did not end on SIGTERM");
         }
     }
-    if (mProcess.exitStatus() != QProcess::NormalExit || mProcess.exitCode() != 0)
+    if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0)
         qFatal("oglon ended with %s %d",
-            mProcess.exitStatus() == QProcess::NormalExit ? "status" : "signal",
-            mProcess.exitCode());
+            m_process.exitStatus() == QProcess::NormalExit ? "status" : "signal",
+            m_process.exitCode());
 }
 
 bool Oglon::start(const QProcessEnvironment &environment, const QString &binary)
 {
-    mProcess.setProcessEnvironment(environment);
-    mProcess.setProcessChannelMode(QProcess::ForwardedChannels);
-    mProcess.start(binary, {});
-    if (!mProcess.waitForStarted())
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start(binary, {});
+    if (!m_process.waitForStarted())
         return false;
     QList<Window> found;
     if (!QTest::qWaitFor(
             [&] { return (found = windowsNamed("Oglon", pid())).size() == 1; }, Deadline)) {
-        qWarning() << "no head window:" << mProcess.state() << found;
+        qWarning() << "no head window:" << m_process.state() << found;
         return false;
     }
-    mHead = found.front();
+    m_head = found.front();
     return true;
 }
 

@@ -2,10 +2,13 @@
 // X server xsession.sh provides and judge it by what the server says and shows.
 #pragma once
 
+#include "head/geometry.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QRegion>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <array>
 #include <optional>
 #include <xcb/xcb.h>
@@ -18,7 +21,7 @@ using Window = xcb_window_t;
 constexpr QSize ScreenSize { 1024, 768 };
 constexpr QRect HeadRect { 466, 304, 91, 159 };
 // The outline's corner lies this far up and left of the client area.
-constexpr QPoint OutlineOffset { 3, 22 };
+constexpr QPoint OutlineOffset { OutlineClientOffset.x, OutlineClientOffset.y };
 
 // The build's default credits (OGLON_AUTHOR_* in CMakeLists.txt).
 inline const QString AuthorEmail = QStringLiteral("oglon@example.org");
@@ -37,6 +40,13 @@ QRect frameRect(Window window);
 bool isViewable(Window window);
 // The atoms of an ATOM[] property by name, e.g. of _NET_WM_STATE.
 QStringList atomNames(Window window, const char *property);
+// The window manager's states that keep a window off the taskbar and pager.
+inline const QStringList OffTaskbar { "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER" };
+// Whether the window's _NET_WM_STATE holds every one of `states`; `seen`
+// receives what it holds.
+bool hasStates(Window window, const QStringList &states, QString *seen = nullptr);
+// Whether the window is in the window manager's above-others band.
+bool isAbove(Window window);
 // A CARDINAL[] property, e.g. _NET_FRAME_EXTENTS.
 QList<quint32> cardinals(Window window, const char *property);
 // The bounding or input shape (XCB_SHAPE_SK_*) in client pixels.
@@ -59,19 +69,41 @@ QStringList warpTo(QPoint at);
 bool movePointer(QPoint to, bool motion = false);
 QImage grab(const QRect &area);
 
-// The top-left of the pupil drawn in eye 0 (left) or 1 (right), in client
-// pixels of a head screenshot; none unless exactly one pupil-sized dot is there.
-std::optional<QPoint> findPupil(const QImage &head, int eye);
+// The top-left of the pupil drawn in eye 0 (left) or 1 (right), in pixels of
+// a head screenshot taken at `scale` device pixels to a client pixel; none
+// unless exactly one pupil-sized dot is there.
+std::optional<QPoint> findPupil(const QImage &head, int eye, int scale = 1);
 // Where both pupils belong for the pointer at `client` (in client pixels).
 std::array<QPoint, 2> expectedPupils(QPoint client);
 // Polls screenshots of the head until both pupils are within a pixel of
-// `expected`; `seen` describes the last screenshot.
-bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen);
+// `expected`; `seen` describes the last screenshot. At a `scale` above 1 the
+// head is drawn that many device pixels to a client pixel: there the pupils
+// must be within `scale` device pixels of `expected` times `scale`.
+bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *seen, int scale = 1);
 // Screenshots over `milliseconds`: true when every one shows the pupils there.
 bool pupilsStay(
     Window head, const std::array<QPoint, 2> &expected, int milliseconds, QString *seen);
 
 // --- the program -------------------------------------------------------------
+
+// A stand-in for the desktop's opener (xdg-open) that records how it was
+// called, first on the PATH of environment().
+class StandInOpener
+{
+public:
+    StandInOpener();
+    bool isReady() const { return m_ready; }
+    QProcessEnvironment environment() const;
+    // The arguments of every call so far, oldest first.
+    QList<QList<QByteArray>> calls() const;
+    void forgetCalls();
+
+private:
+    QString log() const { return m_dir.filePath("opened"); }
+
+    QTemporaryDir m_dir;
+    bool m_ready = false;
+};
 
 class Oglon
 {
@@ -84,11 +116,11 @@ public:
     // Starts the program and waits for its head window.
     bool start(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
         const QString &binary = QStringLiteral(OGLON_BINARY));
-    Window head() const { return mHead; }
-    qint64 pid() const { return mProcess.processId(); }
-    QProcess &process() { return mProcess; }
+    Window head() const { return m_head; }
+    qint64 pid() const { return m_process.processId(); }
+    QProcess &process() { return m_process; }
     // The head's client point in root coordinates.
-    QPoint onHead(QPoint client) const { return clientRect(mHead).topLeft() + client; }
+    QPoint onHead(QPoint client) const { return clientRect(m_head).topLeft() + client; }
 
     // A right click on the head (by default on the crown, which the About
     // box leaves uncovered); the menu it opens, or 0.
@@ -97,8 +129,8 @@ public:
     bool choose(const QString &key);
 
 private:
-    QProcess mProcess;
-    Window mHead = 0;
+    QProcess m_process;
+    Window m_head = 0;
 };
 
 } // namespace e2e

@@ -20,24 +20,6 @@ QRegion doubled(const QRegion &region)
     return result;
 }
 
-// The top-left of the dark red dot within an eye of a device-pixel
-// screenshot, if there is exactly one dot of the detailed pupil's size.
-std::optional<QPoint> findDetailedPupil(const QImage &head, int eye)
-{
-    const QPoint centre = QPoint(eye ? 66 : 26, 81) * Ratio;
-    QRect box;
-    for (int y = centre.y() - 24; y <= centre.y() + 24; ++y)
-        for (int x = centre.x() - 24; x <= centre.x() + 24; ++x) {
-            const QRgb c = head.pixel(x, y);
-            if (qRed(c) >= 96 && qRed(c) - qGreen(c) >= 64 && qRed(c) - qBlue(c) >= 64)
-                box |= QRect(x, y, 1, 1);
-        }
-    // 10 x 12, its two bottom rows transparent.
-    if (box.width() != 5 * Ratio || box.height() != 5 * Ratio)
-        return std::nullopt;
-    return box.topLeft();
-}
-
 } // namespace
 
 class TestHiDpi : public QObject
@@ -56,7 +38,7 @@ void TestHiDpi::sharpAtTwice()
     QVERIFY(oglon.start(environment));
     const Window head = oglon.head();
     const QRect place = clientRect(head);
-    QCOMPARE(place.size(), QSize(91, 159) * Ratio);
+    QCOMPARE(place.size(), HeadRect.size() * Ratio);
     QVERIFY(
         (place.center() - QRect(QPoint(0, 0), ScreenSize).center()).manhattanLength() <= 2 * Ratio);
     QCOMPARE(shape(head, XCB_SHAPE_SK_BOUNDING), doubled(headOutline()));
@@ -64,30 +46,8 @@ void TestHiDpi::sharpAtTwice()
 
     for (const QPoint logical : { QPoint(300, 81), QPoint(-150, -100), QPoint(46, 250) }) {
         QVERIFY(movePointer(place.topLeft() + logical * Ratio));
-        const std::array<QPoint, 2> expected = expectedPupils(logical);
         QString seen;
-        const bool reached = QTest::qWaitFor(
-            [&] {
-                const QImage shot = grab(place);
-                bool near = true;
-                seen.clear();
-                for (int eye = 0; eye < 2; ++eye) {
-                    const auto found = findDetailedPupil(shot, eye);
-                    near = near && found
-                        && (*found - expected[eye] * Ratio).manhattanLength() <= Ratio;
-                    seen += found ? QStringLiteral("(%1,%2) ").arg(found->x()).arg(found->y())
-                                  : QStringLiteral("none ");
-                }
-                return near;
-            },
-            Deadline);
-        QVERIFY2(reached,
-            qPrintable(seen
-                + QStringLiteral("expected (%1,%2) (%3,%4)")
-                      .arg(expected[0].x() * Ratio)
-                      .arg(expected[0].y() * Ratio)
-                      .arg(expected[1].x() * Ratio)
-                      .arg(expected[1].y() * Ratio)));
+        QVERIFY2(pupilsReach(head, expectedPupils(logical), &seen, Ratio), qPrintable(seen));
     }
 }
 

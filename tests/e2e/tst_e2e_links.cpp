@@ -5,7 +5,6 @@
 #include "e2e.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 
@@ -22,19 +21,6 @@ QStringList oddAuthors()
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-}
-
-// One call of the stand-in opener per entry, each the list of its arguments.
-QList<QList<QByteArray>> calls(const QString &log)
-{
-    QFile file(log);
-    QList<QList<QByteArray>> result;
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
-    for (const QByteArray &call : file.readAll().split('\x1e'))
-        if (!call.isEmpty())
-            result << call.chopped(1).split('\0');
-    return result;
 }
 
 } // namespace
@@ -55,21 +41,10 @@ void TestLinks::oddDetailsReachTheOpenerIntact()
     QCOMPARE(author.size(), 3);
     QFile::remove(ShellRan);
 
-    // A stand-in opener that records its arguments, each ended by a NUL and
-    // each call by a record separator.
-    QTemporaryDir bin;
-    const QString log = bin.filePath("opened");
-    QFile opener(bin.filePath("xdg-open"));
-    QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write("#!/bin/sh\nprintf '%s\\0' \"$@\" >>'" + log.toUtf8() + "'\nprintf '\\036' >>'"
-        + log.toUtf8() + "'\n");
-    opener.close();
-    opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("PATH", bin.path() + ':' + environment.value("PATH"));
-
+    StandInOpener opener;
+    QVERIFY(opener.isReady());
     Oglon oglon;
-    QVERIFY(oglon.start(environment, binary));
+    QVERIFY(oglon.start(opener.environment(), binary));
     QVERIFY(oglon.choose("a"));
     QList<Window> about;
     QTRY_COMPARE_WITH_TIMEOUT(
@@ -83,11 +58,11 @@ void TestLinks::oddDetailsReachTheOpenerIntact()
     } links[]
         = { { { 69, 33, 107, 18 }, "mailto:" + author[1] }, { { 3, 49, 238, 18 }, author[2] } };
     for (const auto &link : links) {
-        const int before = calls(log).size();
+        const int before = opener.calls().size();
         QVERIFY(movePointer(box + link.label.center()));
         QVERIFY(xdotool({ "click", "1" }));
-        QTRY_COMPARE_WITH_TIMEOUT(calls(log).size(), before + 1, Deadline);
-        const QList<QByteArray> arguments = calls(log).back();
+        QTRY_COMPARE_WITH_TIMEOUT(opener.calls().size(), before + 1, Deadline);
+        const QList<QByteArray> arguments = opener.calls().back();
         QCOMPARE(arguments.size(), 1);
         // The URL of the label's text, to the byte, and back to the text.
         const QUrl url(link.target);

@@ -1,7 +1,6 @@
 // The head's context menu, driven by its keys, and the About box it opens.
 #include "e2e.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <xcb/shape.h>
 
@@ -25,29 +24,18 @@ private slots:
 
 private:
     Window openAbout();
-    QByteArray opened() const;
 
-    QTemporaryDir dir;
+    StandInOpener opener;
     std::unique_ptr<Oglon> oglon;
 };
 
 void TestMenuAbout::init()
 {
-    // A stand-in for the desktop's opener that logs how it was called.
-    QFile opener(dir.filePath("xdg-open"));
-    QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write(
-        "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" >> '" + dir.filePath("opened").toUtf8() + "'\n");
-    opener.close();
-    QVERIFY(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
-    QFile::remove(dir.filePath("opened"));
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("PATH", dir.path() + ':' + environment.value("PATH"));
+    QVERIFY(opener.isReady());
+    opener.forgetCalls();
     oglon = std::make_unique<Oglon>();
-    QVERIFY(oglon->start(environment));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        atomNames(oglon->head(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"), Deadline);
+    QVERIFY(oglon->start(opener.environment()));
+    QTRY_VERIFY_WITH_TIMEOUT(isAbove(oglon->head()), Deadline);
 }
 
 Window TestMenuAbout::openAbout()
@@ -63,12 +51,6 @@ Window TestMenuAbout::openAbout()
             [&] { return cardinals(about.front(), "_NET_FRAME_EXTENTS").size() == 4; }, Deadline))
         return 0;
     return about.front();
-}
-
-QByteArray TestMenuAbout::opened() const
-{
-    QFile log(dir.filePath("opened"));
-    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
 }
 
 void TestMenuAbout::menuOpensOnThePress()
@@ -87,12 +69,12 @@ void TestMenuAbout::menuOpensOnThePress()
     QVERIFY(xdotool({ "key", "Down" }));
     QTRY_VERIFY_WITH_TIMEOUT(grab(clientRect(menu)) != before, Deadline);
     QCOMPARE(popups(oglon->pid()), QList<Window> { menu });
-    QVERIFY(atomNames(oglon->head(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"));
+    QVERIFY(isAbove(oglon->head()));
     QVERIFY(windowsNamed("About Oglon", oglon->pid(), false).isEmpty());
 
     QVERIFY(xdotool({ "key", "Escape" }));
     QTRY_VERIFY_WITH_TIMEOUT(popups(oglon->pid()).isEmpty(), Deadline);
-    QVERIFY(atomNames(oglon->head(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"));
+    QVERIFY(isAbove(oglon->head()));
     QVERIFY(isViewable(oglon->head()));
 }
 
@@ -101,13 +83,11 @@ void TestMenuAbout::alwaysOnTopToggles()
     const Window head = oglon->head();
     for (bool onTop : { false, true }) {
         QVERIFY(oglon->choose("t"));
-        QTRY_COMPARE_WITH_TIMEOUT(
-            atomNames(head, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"), onTop, Deadline);
+        QTRY_COMPARE_WITH_TIMEOUT(isAbove(head), onTop, Deadline);
         // The same window, still shown and still off the taskbar.
         QCOMPARE(windowsNamed("Oglon", oglon->pid()), QList<Window> { head });
-        const QStringList state = atomNames(head, "_NET_WM_STATE");
-        QVERIFY2(state.contains("_NET_WM_STATE_SKIP_TASKBAR"), qPrintable(state.join(' ')));
-        QVERIFY2(state.contains("_NET_WM_STATE_SKIP_PAGER"), qPrintable(state.join(' ')));
+        QString state;
+        QVERIFY2(hasStates(head, OffTaskbar, &state), qPrintable(state));
         QCOMPARE(clientRect(head), HeadRect);
         for (int kind : { XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT })
             QVERIFY(
@@ -125,16 +105,13 @@ void TestMenuAbout::aboutBox_data()
 void TestMenuAbout::aboutBox()
 {
     QFETCH(bool, onTop);
-    const auto above = [](Window window) {
-        return atomNames(window, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE");
-    };
     if (!onTop) {
         QVERIFY(oglon->choose("t"));
-        QTRY_VERIFY_WITH_TIMEOUT(!above(oglon->head()), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(!isAbove(oglon->head()), Deadline);
     }
     const Window about = openAbout();
     QVERIFY(about);
-    QCOMPARE(above(about), onTop);
+    QCOMPARE(isAbove(about), onTop);
 
     // A framed window of the designed size, centred on the screen but for
     // the frame Qt places around it.
@@ -151,8 +128,8 @@ void TestMenuAbout::aboutBox()
 
     // The head changing its mind later leaves the open box as it was.
     QVERIFY(oglon->choose("t"));
-    QTRY_COMPARE_WITH_TIMEOUT(above(oglon->head()), !onTop, Deadline);
-    QCOMPARE(above(about), onTop);
+    QTRY_COMPARE_WITH_TIMEOUT(isAbove(oglon->head()), !onTop, Deadline);
+    QCOMPARE(isAbove(about), onTop);
 
     // Asked for again, the same box comes up. The menu opening once more
     // shows the program has dealt with the request.
@@ -169,13 +146,13 @@ void TestMenuAbout::linksOpenTheirTargets()
     QVERIFY(about);
     const QList<std::pair<QRect, QString>> links { { { 69, 33, 107, 18 }, "mailto:" + AuthorEmail },
         { { 3, 49, 238, 18 }, AuthorHomepage } };
-    QByteArray expected;
+    QList<QList<QByteArray>> expected; // one argument per call
     for (const auto &[label, target] : links) {
         const QPoint at = clientRect(about).topLeft() + label.center();
         QVERIFY(xdotool(warpTo(at) + QStringList { "click", "1" }));
-        expected += "1\n" + target.toUtf8() + '\n';
-        QTRY_VERIFY_WITH_TIMEOUT(opened().size() >= expected.size(), Deadline);
-        QCOMPARE(opened(), expected);
+        expected << QList<QByteArray> { target.toUtf8() };
+        QTRY_VERIFY_WITH_TIMEOUT(opener.calls().size() >= expected.size(), Deadline);
+        QCOMPARE(opener.calls(), expected);
     }
     QVERIFY(isViewable(about));
 }

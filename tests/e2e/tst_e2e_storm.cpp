@@ -1,10 +1,9 @@
 // Thousands of random input events at the program: afterwards it is alive,
 // whole and still following the pointer, and it has not grown.
+#include "common/resident.h"
 #include "e2e.h"
 
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <xcb/shape.h>
 
@@ -13,17 +12,6 @@ using namespace e2e;
 namespace {
 
 constexpr int StormEvents = 5000;
-
-long residentKilobytes(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
-    return -1;
-}
 
 // Builds the storm in batches, one xdotool run each. It keeps track of the
 // pointer and never lets it, or a Return, near an open menu, where it could
@@ -161,17 +149,10 @@ void TestStorm::survivesTheStorm()
     qInfo("storm seed %u (replay with OGLON_STORM_SEED=%u)", seed, seed);
 
     // Links clicked in the storm reach a stand-in opener.
-    QTemporaryDir bin;
-    QFile opener(bin.filePath("xdg-open"));
-    QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write("#!/bin/sh\nexit 0\n");
-    opener.close();
-    opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("PATH", bin.path() + ':' + environment.value("PATH"));
-
+    const StandInOpener opener;
+    QVERIFY(opener.isReady());
     Oglon oglon;
-    QVERIFY(oglon.start(environment));
+    QVERIFY(oglon.start(opener.environment()));
     // Warm up: the menu and the About box once, so that what they load on
     // first use does not count as growth.
     QVERIFY(oglon.choose("a"));
@@ -211,15 +192,13 @@ void TestStorm::survivesTheStorm()
     // Shape and taskbar state intact.
     QCOMPARE(shape(head, XCB_SHAPE_SK_BOUNDING), headOutline());
     QCOMPARE(shape(head, XCB_SHAPE_SK_INPUT), headOutline());
-    const QStringList state = atomNames(head, "_NET_WM_STATE");
-    QVERIFY(
-        state.contains("_NET_WM_STATE_SKIP_TASKBAR") && state.contains("_NET_WM_STATE_SKIP_PAGER"));
+    QString state;
+    QVERIFY2(hasStates(head, OffTaskbar, &state), qPrintable(state));
 
     // The stacking agrees with the check mark: toggling it flips the state.
-    const bool above = state.contains("_NET_WM_STATE_ABOVE");
+    const bool above = isAbove(head);
     QVERIFY(oglon.choose("t"));
-    QTRY_COMPARE_WITH_TIMEOUT(
-        atomNames(head, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"), !above, Deadline);
+    QTRY_COMPARE_WITH_TIMEOUT(isAbove(head), !above, Deadline);
 
     closeAbout(oglon);
     QTest::qWait(300);

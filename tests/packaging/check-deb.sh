@@ -45,5 +45,5 @@ installed=yes
 [ "$(/usr/bin/oglon --version)" = "Oglon Chromule 1.00" ]
 apt-get remove -y -qq oglon >/dev/null
 installed=
-! command -v oglon >/dev/null
+if command -v oglon >/dev/null; then echo "oglon is still there after removal"; exit 1; fi
 echo "package check passed"

@@ -34,7 +34,7 @@ appstreamcli validate --no-net --pedantic share/metainfo/org.oglon.Oglon.metainf
 for n in $sizes; do
     read -r w h < <(od -An -tu1 -j16 -N8 "share/icons/hicolor/${n}x${n}/apps/oglon.png" |
         awk '{ print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }')
-    [ "$w" = "$n" ] && [ "$h" = "$n" ] || { echo "icon ${n}x${n} is ${w}x${h}"; exit 1; }
+    if [ "$w" != "$n" ] || [ "$h" != "$n" ]; then echo "icon ${n}x${n} is ${w}x${h}"; exit 1; fi
 done
 
 [ "$(bin/oglon --version)" = "Oglon Chromule 1.00" ]

@@ -2,6 +2,8 @@
 // formats the program relies on, the head's silhouette against the window
 // outline, eye whites under every pupil position, cursor and icons.
 
+#include "head/geometry.h"
+
 #include <QtTest>
 
 #include <QByteArray>
@@ -24,65 +26,21 @@ QString assetPath(const QString &name)
     return QStringLiteral(OGLON_ASSETS_DIR "/") + name;
 }
 
-// Window outline in window coordinates; the picture sits at (3, 22).
-const QPoint kWindowOutline[] = {
-    { 5, 127 },
-    { 4, 115 },
-    { 6, 107 },
-    { 5, 101 },
-    { 5, 94 },
-    { 7, 90 },
-    { 8, 86 },
-    { 4, 81 },
-    { 5, 61 },
-    { 6, 55 },
-    { 9, 51 },
-    { 8, 42 },
-    { 13, 36 },
-    { 19, 30 },
-    { 28, 26 },
-    { 34, 24 },
-    { 40, 23 },
-    { 55, 23 },
-    { 60, 24 },
-    { 69, 27 },
-    { 76, 31 },
-    { 81, 36 },
-    { 84, 41 },
-    { 84, 46 },
-    { 88, 51 },
-    { 91, 62 },
-    { 90, 70 },
-    { 91, 77 },
-    { 90, 90 },
-    { 92, 104 },
-    { 88, 146 },
-    { 81, 158 },
-    { 73, 169 },
-    { 68, 174 },
-    { 59, 177 },
-    { 45, 177 },
-    { 37, 174 },
-    { 25, 164 },
-    { 16, 152 },
-    { 11, 142 },
-    { 10, 134 },
-    { 10, 130 },
-    { 5, 127 },
-};
-const QPoint kPictureOffset(3, 22);
-
-const QPoint kEyeCentres[] = { { 26, 81 }, { 66, 81 } };
-const QSize kPupilSize(5, 6);
-const double kPupilReachX = 5.0;
-const double kPupilReachY = 3.0;
+// The head's geometry as the program has it; the committed pictures must
+// agree with it.
+QPoint point(POINT p)
+{
+    return { p.x, p.y };
+}
+const QSize kHeadSize(HeadPictureSize.width, HeadPictureSize.height);
+const QSize kPupilSize(PupilPictureSize.width, PupilPictureSize.height);
 const double kPi = 3.14159265358979323846;
 
 QPolygonF pictureOutline(int scale)
 {
     QPolygonF poly;
-    for (const QPoint &p : kWindowOutline)
-        poly << QPointF((p - kPictureOffset) * scale);
+    for (const POINT &p : OutlineVertices)
+        poly << QPointF((point(p) - point(OutlineClientOffset)) * scale);
     return poly;
 }
 
@@ -211,10 +169,14 @@ void TestArtwork::gifHeaders_data()
     QTest::addColumn<bool>("interlaced");
     QTest::addColumn<int>("transparentIndex");
 
-    QTest::newRow("head") << "head.gif" << 91 << 158 << 256 << true << -1;
-    QTest::newRow("head@2x") << "head@2x.gif" << 182 << 316 << 256 << true << -1;
-    QTest::newRow("pupil") << "pupil.gif" << 5 << 6 << 32 << false << 22;
-    QTest::newRow("pupil@2x") << "pupil@2x.gif" << 10 << 12 << 32 << false << 22;
+    const QSize head = kHeadSize;
+    const QSize pupil = kPupilSize;
+    QTest::newRow("head") << "head.gif" << head.width() << head.height() << 256 << true << -1;
+    QTest::newRow("head@2x") << "head@2x.gif" << 2 * head.width() << 2 * head.height() << 256
+                             << true << -1;
+    QTest::newRow("pupil") << "pupil.gif" << pupil.width() << pupil.height() << 32 << false << 22;
+    QTest::newRow("pupil@2x") << "pupil@2x.gif" << 2 * pupil.width() << 2 * pupil.height() << 32
+                              << false << 22;
 }
 
 void TestArtwork::gifHeaders()
@@ -389,7 +351,8 @@ void TestArtwork::eyeWhitesCoverPupils_data()
     QTest::newRow("head@2x round") << "head@2x.gif" << 2 << Rounding::Round;
 }
 
-// Wherever a pupil can be drawn, every pixel under it is eye white.
+// Wherever a pupil can be drawn, at rest or turned, every pixel under it is
+// eye white.
 void TestArtwork::eyeWhitesCoverPupils()
 {
     QFETCH(QString, file);
@@ -399,22 +362,26 @@ void TestArtwork::eyeWhitesCoverPupils()
     const QImage &img = loadImage(file);
     QVERIFY(!img.isNull());
     const QSize pupil = kPupilSize * scale;
-    for (const QPoint &eye : kEyeCentres) {
+    for (int eye = 0; eye < 2; ++eye) {
+        const EyeInfo &socket = EyeSockets[size_t(eye)];
+        QList<QPointF> places { point(PupilRest[size_t(eye)]) }; // top-left corners
         for (int step = -1; step < 720; ++step) { // -1: looking straight ahead
             const double a = step * kPi / 360.0;
             const double ux = step < 0 ? 0.0 : std::cos(a);
             const double uy = step < 0 ? 0.0 : std::sin(a);
-            const double left = (eye.x() + kPupilReachX * ux - kPupilSize.width() / 2.0) * scale;
-            const double top = (eye.y() + kPupilReachY * uy - kPupilSize.height() / 2.0) * scale;
-            const int x0 = roundPosition(left, rounding);
-            const int y0 = roundPosition(top, rounding);
+            places << QPointF(socket.CenterX + socket.RangeX * ux - kPupilSize.width() / 2.0,
+                socket.CenterY + socket.RangeY * uy - kPupilSize.height() / 2.0);
+        }
+        for (const QPointF &place : places) {
+            const int x0 = roundPosition(place.x() * scale, rounding);
+            const int y0 = roundPosition(place.y() * scale, rounding);
             for (int y = y0; y < y0 + pupil.height(); ++y) {
                 for (int x = x0; x < x0 + pupil.width(); ++x) {
                     QVERIFY2(img.valid(x, y) && isEyeWhite(img.pixel(x, y)),
-                        qPrintable(QStringLiteral("eye (%1,%2), %3 deg: pixel %4,%5")
-                                       .arg(eye.x())
-                                       .arg(eye.y())
-                                       .arg(step / 2.0)
+                        qPrintable(QStringLiteral("eye %1, pupil at (%2,%3): pixel %4,%5")
+                                       .arg(eye)
+                                       .arg(place.x())
+                                       .arg(place.y())
                                        .arg(x)
                                        .arg(y)));
                 }
@@ -443,8 +410,8 @@ void TestArtwork::eyeWhitesOnlyAroundEyes()
                 continue;
             ++whites;
             bool nearEye = false;
-            for (const QPoint &eye : kEyeCentres) {
-                const QPointF d = QPointF(x, y) / scale - eye;
+            for (const EyeInfo &eye : EyeSockets) {
+                const QPointF d = QPointF(x, y) / scale - QPointF(eye.CenterX, eye.CenterY);
                 nearEye |= std::abs(d.x()) <= 13 && std::abs(d.y()) <= 11;
             }
             QVERIFY2(nearEye, qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));

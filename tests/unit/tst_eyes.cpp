@@ -1,13 +1,15 @@
 #include "head/eyeinfo.h"
+#include "head/geometry.h"
 
 #include <QtTest>
 #include <cmath>
 
 namespace {
-const EyeInfo Eye0 { 26, 81, 5, 3 };
-const EyeInfo Eye1 { 66, 81, 5, 3 };
-constexpr float PupilWidth = 5;
-constexpr float PupilHeight = 6;
+// The program's sockets; the worked values below are what they must give.
+const EyeInfo &Eye0 = EyeSockets[0];
+const EyeInfo &Eye1 = EyeSockets[1];
+constexpr float PupilWidth = PupilPictureSize.width;
+constexpr float PupilHeight = PupilPictureSize.height;
 } // namespace
 
 class TestEyes : public QObject

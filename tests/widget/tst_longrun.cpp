@@ -1,23 +1,13 @@
 // A million ticks with a moving pointer: memory stays flat and the pupils
 // end where a fresh head would put them.
+#include "common/resident.h"
 #include "head/form1.h"
 #include "head/picture.h"
 
-#include <QFile>
 #include <QtTest>
 #include <cmath>
-#include <unistd.h>
 
 namespace {
-
-long residentKilobytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 QPoint onCircle(const QPoint &centre, int step)
 {
@@ -56,7 +46,7 @@ void TestLongRun::millionTicks()
         }
         if (tick % Batch == Batch - 1) {
             QCoreApplication::processEvents(); // let the repaints run
-            resident << residentKilobytes();
+            resident << residentKilobytes(QCoreApplication::applicationPid());
         }
     }
     QVERIFY(resident.first() > 0);
