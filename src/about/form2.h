@@ -1,10 +1,16 @@
 // The About box: the program's name, a credit line and two links.
 #pragma once
 
+#include <QSize>
 #include <QWidget>
+#include <utility>
 
 class QLabel;
 class QPushButton;
+
+// The largest point size, from the font's own down in quarter points, at
+// which every text fits its box on one line; never below 6 points.
+qreal FittingPointSize(const QFont &font, const QList<std::pair<QString, QSize>> &texts);
 
 class Form2 : public QWidget
 {
@@ -21,12 +27,14 @@ public:
     QPushButton *okButton() const { return Command1; }
     QLabel *emailLink() const { return Email; }
     QLabel *homepageLink() const { return Homepage; }
+    QLabel *creditLine() const { return Label2; }
 
     // What a link opens: its caption, behind "mailto:" for the address.
     QString emailTarget() const;
     QString homepageTarget() const;
 
 protected:
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -38,6 +46,11 @@ private:
 
     QLabel *addLabel(const QString &text, const QRect &geometry);
     void makeLink(QLabel *label);
+    void fitTexts();
+    void centreOnTheHeadsScreen();
+    bool linkMouseEvent(QLabel *link, QEvent *event);
+    void openLink(QLabel *link, const QString &target);
+    void linkFailed(QLabel *link);
     void Form_Load();
     void Command1_Click();
     void Email_MouseDown();
@@ -50,4 +63,11 @@ private:
     QLabel *Label2 = nullptr;
     QLabel *Email = nullptr;
     QLabel *Homepage = nullptr;
+
+    // The link a button went down on, while it is held; a double-click's
+    // second press holds it without opening it again.
+    QLabel *PressedLink = nullptr;
+    bool PressOpens = false;
+    // Placed by the window's frame once the window manager has made one.
+    bool CentredByFrame = false;
 };

@@ -3,20 +3,41 @@
 #include "head/form1.h"
 
 #include <QAction>
-#include <QDesktopServices>
+#include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolTip>
 #include <QtTest>
 
-// Stands where the mail program and the browser would: Qt hands it every URL
-// of the schemes it is registered for.
-class Opener : public QObject
+// Stands where the desktop's opener would, first on PATH: it logs the URL it
+// is handed, one a line, and finds a program for it or not.
+class Opener
 {
-    Q_OBJECT
 public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened << url; }
+    void install(bool works)
+    {
+        QFile script(dir.filePath("xdg-open"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + dir.filePath("log").toUtf8() + "'\n"
+            + (works ? "exit 0\n" : "exit 3\n"));
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+    }
+    QString path() const { return dir.path(); }
+    QList<QUrl> opened() const
+    {
+        QFile log(dir.filePath("log"));
+        QList<QUrl> urls;
+        if (log.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : log.readAll().split('\n'))
+                if (!line.isEmpty())
+                    urls << QUrl::fromEncoded(line);
+        return urls;
+    }
+    void clear() { QFile::remove(dir.filePath("log")); }
+
+private:
+    QTemporaryDir dir;
 };
 
 class TestForm2 : public QObject
@@ -34,6 +55,12 @@ private slots:
     void linkColours_data();
     void linkColours();
     void linksOpenTheirCaptions();
+    void linkClicks_data();
+    void linkClicks();
+    void failedLinkSaysSo_data();
+    void failedLinkSaysSo();
+    void textsFitInOneSize_data();
+    void textsFitInOneSize();
     void handCursor();
     void closes_data();
     void closes();
@@ -42,25 +69,26 @@ private slots:
 private:
     Form1 *head = nullptr;
     Opener opener;
+    QByteArray path;
 };
 
 void TestForm2::initTestCase()
 {
-    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &opener, "open");
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &opener, "open");
+    path = qgetenv("PATH");
+    qputenv("PATH", opener.path().toUtf8() + ':' + path);
 }
 
 void TestForm2::cleanupTestCase()
 {
-    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    qputenv("PATH", path);
 }
 
 void TestForm2::init()
 {
     head = new Form1;
     head->show();
-    opener.opened.clear();
+    opener.install(true);
+    opener.clear();
 }
 
 void TestForm2::cleanup()
@@ -125,7 +153,7 @@ void TestForm2::linkColours()
         QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
     }
     // Every button opens, once per release.
-    QCOMPARE(opener.opened.size(), 2);
+    QTRY_COMPARE(opener.opened().size(), 2);
 }
 
 void TestForm2::linksOpenTheirCaptions()
@@ -136,12 +164,128 @@ void TestForm2::linksOpenTheirCaptions()
     QCOMPARE(about->homepageTarget(), about->homepageLink()->text());
 
     QTest::mouseClick(about->emailLink(), Qt::LeftButton);
-    QCOMPARE(opener.opened.size(), 1);
-    QCOMPARE(opener.opened[0], QUrl(QStringLiteral("mailto:") + about->emailLink()->text()));
+    QTRY_COMPARE(opener.opened().size(), 1);
+    QCOMPARE(opener.opened()[0], QUrl(QStringLiteral("mailto:") + about->emailLink()->text()));
     QTest::mouseClick(about->homepageLink(), Qt::LeftButton);
-    QCOMPARE(opener.opened.size(), 2);
-    QCOMPARE(opener.opened[1], QUrl(about->homepageLink()->text()));
-    QVERIFY(opener.opened[1].isValid());
+    QTRY_COMPARE(opener.opened().size(), 2);
+    QCOMPARE(opener.opened()[1], QUrl(about->homepageLink()->text()));
+    QVERIFY(opener.opened()[1].isValid());
+}
+
+void TestForm2::linkClicks_data()
+{
+    QTest::addColumn<QList<QPoint>>("path"); // press, moves, release; none: a double-click
+    QTest::addColumn<int>("opens");
+    QTest::newRow("click") << QList<QPoint> { { 5, 5 }, { 5, 5 } } << 1;
+    QTest::newRow("released off the label") << QList<QPoint> { { 5, 5 }, { 5, 40 } } << 0;
+    QTest::newRow("off and back") << QList<QPoint> { { 5, 5 }, { 5, 40 }, { 6, 6 }, { 6, 6 } } << 1;
+    QTest::newRow("double-click") << QList<QPoint> {} << 1;
+}
+
+void TestForm2::linkClicks()
+{
+    QFETCH(QList<QPoint>, path);
+    QFETCH(int, opens);
+    Form2 *about = Form2::load();
+    about->show();
+    QLabel *link = about->emailLink();
+    if (path.isEmpty()) {
+        // As Qt delivers a double-click: the second press comes twice.
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mousePress(link, Qt::LeftButton, {}, QPoint(5, 5));
+        QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(5, 5),
+            link->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(link, &twice);
+        QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(5, 5));
+    } else {
+        QTest::mousePress(link, Qt::LeftButton, {}, path.front());
+        for (const QPoint &at : path.mid(1, path.size() - 2)) {
+            QTest::mouseMove(link, at);
+            // Purple only while a release would open it.
+            const QColor pressed
+                = link->rect().contains(at) ? QColor(128, 0, 128) : QColor(0, 0, 128);
+            QCOMPARE(link->palette().color(QPalette::WindowText), pressed);
+        }
+        QTest::mouseRelease(link, Qt::LeftButton, {}, path.back());
+    }
+    QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    // One more plain click on the other link shows when every opener is done.
+    QTest::mouseClick(about->homepageLink(), Qt::LeftButton);
+    QTRY_VERIFY(opener.opened().contains(QUrl(about->homepageTarget())));
+    QTest::qWait(100);
+    QCOMPARE(opener.opened().size(), opens + 1);
+}
+
+void TestForm2::failedLinkSaysSo_data()
+{
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("no program for the address") << true;
+    QTest::newRow("no opener at all") << false;
+}
+
+void TestForm2::failedLinkSaysSo()
+{
+    QFETCH(bool, installed);
+    opener.install(false);
+    const QByteArray searched = qgetenv("PATH");
+    if (!installed)
+        qputenv("PATH", QByteArray("/nonexistent"));
+    Form2 *about = Form2::load();
+    about->show();
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(about->emailLink(), Qt::LeftButton);
+    qputenv("PATH", searched);
+    // The address is on the clipboard and a tip beside the link says so.
+    QTRY_COMPARE(QGuiApplication::clipboard()->text(), about->emailLink()->text());
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(QToolTip::text().contains(about->emailLink()->text()));
+    QCOMPARE(about->emailLink()->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    QToolTip::hideText();
+}
+
+void TestForm2::textsFitInOneSize_data()
+{
+    QTest::addColumn<qreal>("desktopSize"); // the desktop's font, in points
+    QTest::newRow("small") << 7.0;
+    QTest::newRow("usual") << 10.0;
+    QTest::newRow("large") << 16.0;
+}
+
+void TestForm2::textsFitInOneSize()
+{
+    QFETCH(qreal, desktopSize);
+    const QFont desktop = QApplication::font();
+    QFont font = desktop;
+    font.setPointSizeF(desktopSize);
+    QApplication::setFont(font);
+    Form2 *about = Form2::load();
+    QApplication::setFont(desktop);
+
+    // Both links in one size: the largest, in quarter points up to the
+    // desktop's, at which both fit.
+    const auto fits = [](const QList<QLabel *> &labels, qreal size) {
+        QFont font = labels.front()->font();
+        font.setPointSizeF(size);
+        const QFontMetrics metrics(font);
+        return std::all_of(labels.begin(), labels.end(), [&](const QLabel *label) {
+            return metrics.horizontalAdvance(label->text()) <= label->width()
+                && metrics.height() <= label->height();
+        });
+    };
+    QLabel *email = about->emailLink();
+    QLabel *credit = about->creditLine();
+    const qreal size = email->font().pointSizeF();
+    QCOMPARE(about->homepageLink()->font().pointSizeF(), size);
+    // The credit line follows the same rule on its own.
+    for (const auto &[labels, points] :
+        { std::pair { QList { email, about->homepageLink() }, size },
+            std::pair { QList { credit }, credit->font().pointSizeF() } }) {
+        QVERIFY(points <= desktopSize);
+        QVERIFY(fits(labels, points));
+        if (points < desktopSize)
+            QVERIFY2(!fits(labels, points + 0.25), qPrintable(labels.front()->text()));
+    }
+    QVERIFY(email->font().underline() && !credit->font().underline());
 }
 
 void TestForm2::handCursor()
