@@ -181,9 +181,11 @@ void Form2::centreOnTheHeadsScreen()
 bool Form2::event(QEvent *event)
 {
     // The window manager frames the box after it is shown and moves it by
-    // the frame's top; centre it again by its frame, once.
-    if (event->type() == QEvent::Move && !CentredByFrame && isVisible() && windowHandle()
-        && !windowHandle()->frameMargins().isNull()) {
+    // the frame's top; centre it again by its frame, once, as soon as the
+    // frame is known: when the box moves into it or is first painted.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Move || type == QEvent::Paint) && !CentredByFrame && isVisible()
+        && windowHandle() && !windowHandle()->frameMargins().isNull()) {
         CentredByFrame = true;
         centreOnTheHeadsScreen();
     }
