@@ -101,6 +101,8 @@ void TestForm2::design()
 {
     Form2 *about = Form2::load();
     QCOMPARE(about->windowTitle(), QStringLiteral("About Oglon"));
+    QCOMPARE(about->accessibleName(), about->windowTitle());
+    QVERIFY(!about->accessibleDescription().isEmpty());
     QCOMPARE(about->size(), QSize(245, 110));
     QCOMPARE(about->minimumSize(), about->maximumSize());
     QVERIFY(
