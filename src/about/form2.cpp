@@ -40,23 +40,24 @@ QCursor handCursor()
 
 constexpr qreal SmallestPointSize = 6;
 
-} // namespace
-
-qreal FittingPointSize(const QFont &font, const QList<std::pair<QString, QSize>> &texts)
+// The largest point size, from the labels' own down in quarter points, at
+// which each label's text fits it on one line; never below 6 points.
+qreal fittingPointSize(const QList<QLabel *> &labels)
 {
-    QFont trial = font;
+    QFont font = labels.front()->font();
     for (qreal size = font.pointSizeF(); size > SmallestPointSize; size -= 0.25) {
-        trial.setPointSizeF(size);
-        const QFontMetrics metrics(trial);
-        const bool fit = std::all_of(texts.begin(), texts.end(), [&](const auto &text) {
-            return metrics.horizontalAdvance(text.first) <= text.second.width()
-                && metrics.height() <= text.second.height();
-        });
-        if (fit)
+        font.setPointSizeF(size);
+        const QFontMetrics metrics(font);
+        if (std::all_of(labels.begin(), labels.end(), [&](const QLabel *label) {
+                return metrics.horizontalAdvance(label->text()) <= label->width()
+                    && metrics.height() <= label->height();
+            }))
             return size;
     }
     return SmallestPointSize;
 }
+
+} // namespace
 
 Form2 *Form2::load()
 {
@@ -148,20 +149,15 @@ void Form2::fitTexts()
 {
     // The desktop's font, smaller where a text would be clipped; both links
     // in one size so that they read as a pair.
-    const auto fit = [](const QList<QLabel *> &labels) {
-        QList<std::pair<QString, QSize>> texts;
-        for (const QLabel *label : labels)
-            texts.append({ label->text(), label->size() });
-        const qreal size = FittingPointSize(labels.front()->font(), texts);
+    for (const QList<QLabel *> &labels :
+        { QList { Label1 }, QList { Label2 }, QList { Email, Homepage } }) {
+        const qreal size = fittingPointSize(labels);
         for (QLabel *label : labels) {
             QFont font = label->font();
             font.setPointSizeF(size);
             label->setFont(font);
         }
-    };
-    fit({ Label1 });
-    fit({ Label2 });
-    fit({ Email, Homepage });
+    }
 }
 
 void Form2::centreOnTheHeadsScreen()

@@ -1,16 +1,10 @@
 // The About box: the program's name, a credit line and two links.
 #pragma once
 
-#include <QSize>
 #include <QWidget>
-#include <utility>
 
 class QLabel;
 class QPushButton;
-
-// The largest point size, from the font's own down in quarter points, at
-// which every text fits its box on one line; never below 6 points.
-qreal FittingPointSize(const QFont &font, const QList<std::pair<QString, QSize>> &texts);
 
 class Form2 : public QWidget
 {

@@ -1,6 +1,5 @@
 // The translations: each one complete, with its placeholders and access keys,
 // no two menu items on one key; and the one chosen for the user's locale.
-#include "about/form2.h"
 #include "app/translation.h"
 #include "head/form1.h"
 
@@ -14,9 +13,7 @@ namespace {
 
 struct Message
 {
-    QString context;
-    QString source;
-    QString translation;
+    QString context, source, translation;
     bool finished = true;
 };
 
@@ -26,20 +23,14 @@ QList<Message> readTranslation(const QString &language)
 {
     QFile file(QStringLiteral(OGLON_I18N_DIR "/oglon_%1.ts").arg(language));
     QList<Message> messages;
-    if (!file.open(QIODevice::ReadOnly))
-        return messages;
-    QXmlStreamReader xml(&file);
     QString context;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == u"name") {
+    QXmlStreamReader xml(file.open(QIODevice::ReadOnly) ? &file : nullptr);
+    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+        if (xml.name() == u"name" && xml.isStartElement())
             context = xml.readElementText();
-        } else if (xml.name() == u"message") {
-            messages.append(Message { context, {}, {}, true });
-        } else if (xml.name() == u"source") {
-            messages.back().source = xml.readElementText();
-        } else if (xml.name() == u"translation") {
+        else if (xml.name() == u"source")
+            messages.append(Message { context, xml.readElementText(), {}, true });
+        else if (xml.name() == u"translation" && xml.isStartElement()) {
             messages.back().finished = xml.attributes().value("type").isEmpty();
             messages.back().translation = xml.readElementText();
         }
@@ -47,14 +38,12 @@ QList<Message> readTranslation(const QString &language)
     return messages;
 }
 
-// The letter after a single '&', lower-cased; none without one.
+// The letter after the '&', lower-cased.
 QChar accessKey(const QString &text)
 {
     const int at = text.indexOf(u'&');
     return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
 }
-
-const QStringList Languages { "de", "es", "fr", "it", "ja", "pl", "pt_BR", "ru", "zh_CN" };
 
 } // namespace
 
@@ -72,8 +61,9 @@ private slots:
 void TestTranslations::complete_data()
 {
     QTest::addColumn<QString>("language");
-    QCOMPARE(TranslationLanguages(), Languages); // all built in
-    for (const QString &language : Languages)
+    const QStringList languages { "de", "es", "fr", "it", "ja", "pl", "pt_BR", "ru", "zh_CN" };
+    QCOMPARE(TranslationLanguages(), languages); // all built in
+    for (const QString &language : languages)
         QTest::newRow(qPrintable(language)) << language;
 }
 
@@ -104,46 +94,28 @@ void TestTranslations::chosenFromTheLocale_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("about"); // the menu item
-    QTest::addColumn<QString>("title"); // the About box's
     QTest::newRow("English") << "en_US"
-                             << "&About Oglon"
-                             << "About Oglon";
+                             << "&About Oglon";
     QTest::newRow("German") << "de_DE"
-                            << "&Über Oglon"
-                            << "Über Oglon";
-    QTest::newRow("Swiss German") << "de_CH"
-                                  << "&Über Oglon"
-                                  << "Über Oglon";
+                            << "&Über Oglon";
     QTest::newRow("Brazilian") << "pt_BR"
-                               << "&Sobre o Oglon"
-                               << "Sobre o Oglon";
+                               << "&Sobre o Oglon";
     QTest::newRow("European Portuguese") << "pt_PT"
-                                         << "&About Oglon"
-                                         << "About Oglon";
+                                         << "&About Oglon";
     QTest::newRow("Japanese") << "ja_JP"
-                              << "Oglon について(&A)"
-                              << "Oglon について";
+                              << "Oglon について(&A)";
     QTest::newRow("Simplified Chinese") << "zh_CN"
-                                        << "关于 Oglon(&A)"
-                                        << "关于 Oglon";
-    QTest::newRow("Russian") << "ru_RU"
-                             << "&О программе Oglon"
-                             << "О программе Oglon";
+                                        << "关于 Oglon(&A)";
 }
 
 void TestTranslations::chosenFromTheLocale()
 {
     QFETCH(QString, locale);
     QFETCH(QString, about);
-    QFETCH(QString, title);
     QTranslator *translator = InstallTranslation(QLocale(locale));
     QCOMPARE(translator != nullptr, about != QLatin1String("&About Oglon"));
-    {
-        Form1 head;
-        QCOMPARE(head.aboutItem()->text(), about);
-        QCOMPARE(Form2::load()->windowTitle(), title);
-        delete Form2::instance();
-    }
+    Form1 head;
+    QCOMPARE(head.aboutItem()->text(), about);
     delete translator;
 }
 
