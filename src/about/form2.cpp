@@ -264,7 +264,9 @@ bool Form2::linkMouseEvent(QLabel *link, QEvent *event)
     // A link opens like a button: on the release over the label that was
     // pressed, with any mouse button. Moving off before the release cancels;
     // the second click of a double-click does not open it again.
-    const auto *mouse = static_cast<QMouseEvent *>(event);
+    const auto over = [&] {
+        return link->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint());
+    };
     const auto down = [&](bool pressed) {
         if (!pressed)
             setTextColour(link, LinkColour);
@@ -291,13 +293,13 @@ bool Form2::linkMouseEvent(QLabel *link, QEvent *event)
         return true;
     case QEvent::MouseMove:
         if (PressedLink == link)
-            down(link->rect().contains(mouse->position().toPoint()));
+            down(over());
         return PressedLink == link;
     case QEvent::MouseButtonRelease:
         if (PressedLink != link)
             return true;
         PressedLink = nullptr;
-        if (!PressOpens || !link->rect().contains(mouse->position().toPoint()))
+        if (!PressOpens || !over())
             down(false);
         else if (link == Email)
             Email_MouseUp();
