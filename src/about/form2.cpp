@@ -39,9 +39,12 @@ QCursor handCursor()
 }
 
 constexpr qreal SmallestPointSize = 6;
+// The labels' rows lie 15 pixels apart: a taller line would run into the next.
+constexpr int LinePitch = 15;
 
 // The largest point size, from the labels' own down in quarter points, at
-// which each label's text fits it on one line; never below 6 points.
+// which each label's text fits it on one line, clear of the next row; never
+// below 6 points.
 qreal fittingPointSize(const QList<QLabel *> &labels)
 {
     QFont font = labels.front()->font();
@@ -50,7 +53,7 @@ qreal fittingPointSize(const QList<QLabel *> &labels)
         const QFontMetrics metrics(font);
         if (std::all_of(labels.begin(), labels.end(), [&](const QLabel *label) {
                 return metrics.horizontalAdvance(label->text()) <= label->width()
-                    && metrics.height() <= label->height();
+                    && metrics.height() <= LinePitch;
             }))
             return size;
     }
