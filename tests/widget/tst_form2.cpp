@@ -12,6 +12,7 @@
 class Opener
 {
 public:
+    QTemporaryDir dir;
     void install()
     {
         QFile script(dir.filePath("xdg-open"));
@@ -20,21 +21,16 @@ public:
         script.close();
         QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
     }
-    QString path() const { return dir.path(); }
     QList<QUrl> opened() const
     {
         QFile log(dir.filePath("log"));
         QList<QUrl> urls;
-        if (log.open(QIODevice::ReadOnly))
-            for (const QByteArray &line : log.readAll().split('\n'))
-                if (!line.isEmpty())
-                    urls << QUrl::fromEncoded(line);
+        for (const QByteArray &line :
+            log.open(QIODevice::ReadOnly) ? log.readAll().split('\n') : QByteArrayList())
+            if (!line.isEmpty())
+                urls << QUrl::fromEncoded(line);
         return urls;
     }
-    void clear() { QFile::remove(dir.filePath("log")); }
-
-private:
-    QTemporaryDir dir;
 };
 
 class TestForm2 : public QObject
@@ -68,7 +64,7 @@ private:
 void TestForm2::initTestCase()
 {
     path = qgetenv("PATH");
-    qputenv("PATH", opener.path().toUtf8() + ':' + path);
+    qputenv("PATH", opener.dir.path().toUtf8() + ':' + path);
     opener.install();
 }
 
@@ -81,7 +77,7 @@ void TestForm2::init()
 {
     head = new Form1;
     head->show();
-    opener.clear();
+    QFile::remove(opener.dir.filePath("log"));
 }
 
 void TestForm2::cleanup()

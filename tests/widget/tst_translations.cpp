@@ -11,38 +11,27 @@
 
 namespace {
 
-struct Message
-{
-    QString context, source, translation;
-    bool finished = true;
-};
-
-// A translation as lupdate left it at build time: every text of the sources,
-// those nobody has translated yet marked unfinished.
-QList<Message> readTranslation(const QString &language)
+// A translation as lupdate left it at build time, as (context, source,
+// translation): every text of the sources, one nobody has translated yet
+// with an empty translation.
+QList<QStringList> readTranslation(const QString &language)
 {
     QFile file(QStringLiteral(OGLON_I18N_DIR "/oglon_%1.ts").arg(language));
-    QList<Message> messages;
-    QString context;
     QXmlStreamReader xml(file.open(QIODevice::ReadOnly) ? &file : nullptr);
-    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-        if (xml.name() == u"name" && xml.isStartElement())
+    QList<QStringList> messages;
+    QString context;
+    while (xml.readNextStartElement() || (!xml.atEnd() && !xml.hasError())) {
+        if (xml.name() == u"name")
             context = xml.readElementText();
         else if (xml.name() == u"source")
-            messages.append(Message { context, xml.readElementText(), {}, true });
-        else if (xml.name() == u"translation" && xml.isStartElement()) {
-            messages.back().finished = xml.attributes().value("type").isEmpty();
-            messages.back().translation = xml.readElementText();
+            messages.append({ context, xml.readElementText() });
+        else if (xml.name() == u"translation") {
+            const bool unfinished = xml.attributes().hasAttribute("type");
+            const QString text = xml.readElementText();
+            messages.back() << (unfinished ? QString() : text);
         }
     }
     return messages;
-}
-
-// The letter after the '&', lower-cased.
-QChar accessKey(const QString &text)
-{
-    const int at = text.indexOf(u'&');
-    return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
 }
 
 } // namespace
@@ -70,21 +59,22 @@ void TestTranslations::complete_data()
 void TestTranslations::complete()
 {
     QFETCH(QString, language);
-    const QList<Message> messages = readTranslation(language);
+    const QList<QStringList> messages = readTranslation(language);
     QVERIFY(messages.size() >= 10);
     QSet<QChar> menuKeys;
-    for (const Message &m : messages) {
-        const QString what = m.context + ": " + m.source + " -> " + m.translation;
-        QVERIFY2(m.finished && !m.translation.trimmed().isEmpty(), qPrintable(what));
-        QCOMPARE(m.translation.count(QStringLiteral("%1")), m.source.count(QStringLiteral("%1")));
-        QCOMPARE(m.translation.count(u'&'), m.source.count(u'&'));
-        if (m.source.contains(u'&')) {
-            QVERIFY2(accessKey(m.translation).isLetterOrNumber(), qPrintable(what));
+    for (const QStringList &m : messages) {
+        const QString &source = m.at(1), &translation = m.value(2);
+        const QString what = m.join(" | ");
+        QVERIFY2(!translation.trimmed().isEmpty(), qPrintable(what));
+        QVERIFY2(translation.count("%1") == source.count("%1"), qPrintable(what));
+        QVERIFY2(translation.count(u'&') == source.count(u'&'), qPrintable(what));
+        const int key = translation.indexOf(u'&') + 1;
+        if (key > 0) {
+            QVERIFY2(key < translation.size() && translation.at(key).isLetterOrNumber(),
+                qPrintable(what));
             // The menu's items each on a key of their own.
-            if (m.context == QLatin1String("Form1")) {
-                QVERIFY2(!menuKeys.contains(accessKey(m.translation)), qPrintable(what));
-                menuKeys.insert(accessKey(m.translation));
-            }
+            if (m.front() == QLatin1String("Form1"))
+                menuKeys.insert(translation.at(key).toLower());
         }
     }
     QCOMPARE(menuKeys.size(), 3);
