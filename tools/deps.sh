@@ -7,15 +7,19 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
+    qt6-l10n-tools
     # run
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils libxcb-record0-dev
+    # test: a second, decorating window manager; a CJK font for the
+    # Japanese and Chinese menus in screenshots
+    fvwm fonts-wqy-microhei
     # test under Plasma Wayland: a headless KWin with XWayland on its own
     # session bus, a fake-input client, a native Qt Wayland window
     kwin-wayland xwayland dbus-daemon libwayland-dev plasma-wayland-protocols qt6-wayland
     # packaging checks
-    dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64
+    dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64 lintian
     # style checks (tools/check-style.sh)
     clang-format shellcheck
     "$@"

@@ -22,12 +22,14 @@ public:
     QPushButton *okButton() const { return Command1; }
     QLabel *emailLink() const { return Email; }
     QLabel *homepageLink() const { return Homepage; }
+    QLabel *creditLine() const { return Label2; }
 
     // What a link opens: its caption, behind "mailto:" for the address.
     QString emailTarget() const;
     QString homepageTarget() const;
 
 protected:
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -39,6 +41,11 @@ private:
 
     QLabel *addLabel(const QString &text, const QRect &geometry);
     void makeLink(QLabel *label);
+    void fitTexts();
+    void centreOnTheHeadsScreen();
+    bool linkMouseEvent(QLabel *link, QEvent *event);
+    void openLink(QLabel *link, const QString &target);
+    void linkFailed(QLabel *link);
     void Form_Load();
     void Command1_Click();
     void Email_MouseDown();
@@ -52,4 +59,11 @@ private:
     QLabel *Label2 = nullptr; // the credit line
     QLabel *Email = nullptr;
     QLabel *Homepage = nullptr;
+
+    // The link a button went down on, while it is held; a double-click's
+    // second press holds it without opening it again.
+    QLabel *PressedLink = nullptr;
+    bool PressOpens = false;
+    // Placed by the window's frame once the window manager has made one.
+    bool CentredByFrame = false;
 };

@@ -1,5 +1,6 @@
 // Oglon: a head on the desktop whose eyes follow the pointer.
 #include "about/form2.h"
+#include "app/translation.h"
 #include "desktop/kwinpointer.h"
 #include "desktop/signals.h"
 #include "head/form1.h"
@@ -80,10 +81,6 @@ int main(int argc, char *argv[])
     if (!choosePlatform(argc, argv))
         return 1;
 
-    // Qt's own desktop integration costs more than the head: on GNOME the GTK
-    // platform theme alone takes ten times the start-up work of the rest and
-    // 14 MB, for one context menu and the About box.
-    QGuiApplication::setDesktopSettingsAware(false);
     // Without MIT-SHM Qt sends the few pixels of a pupil move in the request
     // and need not wait for the server to be done with shared memory before
     // it paints there again: one round trip less on every moving tick. Set
@@ -101,6 +98,9 @@ int main(int argc, char *argv[])
             qPrintable(arguments.at(1)));
         return 2;
     }
+    // The menu and the About box speak the user's language and, like every
+    // Qt program, wear the desktop's font, palette and platform theme.
+    InstallTranslation();
     QApplication::setApplicationName(QStringLiteral("Oglon"));
     QApplication::setApplicationVersion(QString::fromLatin1(VersionText));
     QGuiApplication::setDesktopFileName(QStringLiteral(OGLON_APP_ID));

@@ -5,6 +5,7 @@
 
 #include <QRegion>
 #include <cstdint>
+#include <functional>
 
 class QWidget;
 
@@ -58,8 +59,10 @@ bool SetWindowRgn(HWND window, const HRGN &region, bool redraw);
 bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy, unsigned flags);
 
 // Hands the target to the user's mail program or browser. No shell sees it.
+// The answer comes later: `failed` runs once if no program could take it (no
+// opener installed, or none set up for the scheme), unless the window is gone.
 bool ShellExecuteA(HWND window, const char *operation, const char *file, const char *parameters,
-    const char *directory, int showCommand);
+    const char *directory, int showCommand, const std::function<void()> &failed = {});
 
 // Whether the left mouse button is held right now, as the server sees it.
 bool IsLeftButtonDown();

@@ -38,7 +38,9 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     theHead = this;
-    setWindowTitle(QStringLiteral("Oglon"));
+    setWindowTitle(tr("Oglon"));
+    setAccessibleName(tr("Oglon"));
+    setAccessibleDescription(tr("The eyes look in the direction of the mouse pointer"));
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     setFixedSize(ClientSize.width, ClientSize.height);
     setAutoFillBackground(true);
@@ -82,12 +84,13 @@ Form1 *Form1::instance()
 void Form1::createMenu()
 {
     mPopupMenu = new QMenu(QStringLiteral("PopupMenu"), this);
-    mAlwaysOnTop = mPopupMenu->addAction(QStringLiteral("Always On &Top"));
+    mPopupMenu->setAccessibleName(tr("Oglon menu"));
+    mAlwaysOnTop = mPopupMenu->addAction(tr("Always On &Top"));
     mAlwaysOnTop->setCheckable(true);
     mAlwaysOnTop->setChecked(true);
-    mAbout = mPopupMenu->addAction(QStringLiteral("&About Oglon"));
+    mAbout = mPopupMenu->addAction(tr("&About Oglon"));
     mSeparate0 = mPopupMenu->addSeparator();
-    mExit = mPopupMenu->addAction(QStringLiteral("&Exit"));
+    mExit = mPopupMenu->addAction(tr("&Exit"));
     connect(mAlwaysOnTop, &QAction::triggered, this, &Form1::mAlwaysOnTop_Click);
     connect(mAbout, &QAction::triggered, this, &Form1::mAbout_Click);
     connect(mExit, &QAction::triggered, this, &Form1::mExit_Click);
@@ -224,6 +227,17 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         Image1_MouseMove(buttonCode(mouse->buttons()), shift, float(screen.x()), float(screen.y()));
     }
     return true;
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // The keyboard's way into the menu: it opens on the head.
+    const bool menuKey = event->key() == Qt::Key_Menu
+        || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey && !mPopupMenu->isVisible())
+        mPopupMenu->popup(mapToGlobal(QPoint(width() / 2, height() / 3)));
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void Form1::mAlwaysOnTop_Click()

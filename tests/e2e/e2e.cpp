@@ -187,6 +187,12 @@ QPoint pointer()
     return reply ? QPoint(reply->root_x, reply->root_y) : QPoint(-1, -1);
 }
 
+Window activeWindow()
+{
+    const QList<quint32> active = property32(root(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+    return active.isEmpty() ? 0 : active.front();
+}
+
 QList<Window> windowsNamed(const QString &name, qint64 pid, bool visibleOnly)
 {
     QStringList arguments { "search", "--all", "--pid", QString::number(pid), "--name",

@@ -54,6 +54,8 @@ QRegion shape(Window window, int kind);
 // The head's outline in client pixels, the shape it should have.
 QRegion headOutline();
 QPoint pointer();
+// The window the window manager says is active (_NET_ACTIVE_WINDOW), or 0.
+Window activeWindow();
 // Windows of a process whose WM_NAME is exactly `name`.
 QList<Window> windowsNamed(const QString &name, qint64 pid, bool visibleOnly = true);
 // Mapped override-redirect windows (menus) of a process.

@@ -14,8 +14,10 @@ expected=$( {
     echo bin/oglon
     echo share/applications/org.oglon.Oglon.desktop
     echo share/metainfo/org.oglon.Oglon.metainfo.xml
-    echo share/man/man1/oglon.1
-    echo share/doc/oglon/LICENSE
+    echo share/man/man1/oglon.1.gz
+    echo share/doc/oglon/copyright
+    echo share/doc/oglon/changelog.gz
+    echo share/lintian/overrides/oglon
     for n in $sizes; do echo "share/icons/hicolor/${n}x${n}/apps/oglon.png"; done
 } | sort)
 actual=$(find . -type f | sed 's|^\./||' | sort)
@@ -29,6 +31,11 @@ desktop-file-validate share/applications/org.oglon.Oglon.desktop
 grep -qx 'Comment=It comes up on your desktop and its eyes follow your cursor as you move it around the desktop.' \
     share/applications/org.oglon.Oglon.desktop
 appstreamcli validate --no-net --pedantic share/metainfo/org.oglon.Oglon.metainfo.xml
+# The menu entry and the software centre's summary in every language.
+for language in de fr es it pt_BR ru pl ja zh_CN; do
+    grep -q "^Comment\[$language\]=." share/applications/org.oglon.Oglon.desktop
+    grep -q "<summary xml:lang=\"$language\">" share/metainfo/org.oglon.Oglon.metainfo.xml
+done
 
 # A PNG's width and height are big-endian words at bytes 16 and 20.
 for n in $sizes; do

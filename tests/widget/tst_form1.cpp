@@ -93,6 +93,11 @@ void TestForm1::cleanup()
 void TestForm1::design()
 {
     QCOMPARE(head->windowTitle(), QStringLiteral("Oglon"));
+    // What a screen reader says of the head.
+    QCOMPARE(head->accessibleName(), QStringLiteral("Oglon"));
+    QCOMPARE(head->accessibleDescription(),
+        QStringLiteral("The eyes look in the direction of the mouse pointer"));
+    QVERIFY(!head->popupMenu()->accessibleName().isEmpty());
     QCOMPARE(head->size(), QSize(91, 159));
     QVERIFY(head->windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(head->windowFlags() & Qt::WindowStaysOnTopHint);

@@ -3,20 +3,34 @@
 #include "head/form1.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
-// Stands where the mail program and the browser would: Qt hands it every URL
-// of the schemes it is registered for.
-class Opener : public QObject
+// Stands where the desktop's opener would, first on PATH: it logs the URL it
+// is handed, one a line.
+class Opener
 {
-    Q_OBJECT
 public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened << url; }
+    QTemporaryDir dir;
+    void install()
+    {
+        QFile script(dir.filePath("xdg-open"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + dir.filePath("log").toUtf8() + "'\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+    }
+    QList<QUrl> opened() const
+    {
+        QFile log(dir.filePath("log"));
+        QList<QUrl> urls;
+        for (const QByteArray &line :
+            log.open(QIODevice::ReadOnly) ? log.readAll().split('\n') : QByteArrayList())
+            if (!line.isEmpty())
+                urls << QUrl::fromEncoded(line);
+        return urls;
+    }
 };
 
 class TestForm2 : public QObject
@@ -34,6 +48,8 @@ private slots:
     void linkColours_data();
     void linkColours();
     void linksOpenTheirCaptions();
+    void textsFitInOneSize_data();
+    void textsFitInOneSize();
     void handCursor();
     void closes_data();
     void closes();
@@ -42,25 +58,26 @@ private slots:
 private:
     Form1 *head = nullptr;
     Opener opener;
+    QByteArray path;
 };
 
 void TestForm2::initTestCase()
 {
-    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &opener, "open");
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &opener, "open");
+    path = qgetenv("PATH");
+    qputenv("PATH", opener.dir.path().toUtf8() + ':' + path);
+    opener.install();
 }
 
 void TestForm2::cleanupTestCase()
 {
-    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    qputenv("PATH", path);
 }
 
 void TestForm2::init()
 {
     head = new Form1;
     head->show();
-    opener.opened.clear();
+    QFile::remove(opener.dir.filePath("log"));
 }
 
 void TestForm2::cleanup()
@@ -73,6 +90,8 @@ void TestForm2::design()
 {
     Form2 *about = Form2::load();
     QCOMPARE(about->windowTitle(), QStringLiteral("About Oglon"));
+    QCOMPARE(about->accessibleName(), about->windowTitle());
+    QVERIFY(!about->accessibleDescription().isEmpty());
     QCOMPARE(about->size(), QSize(245, 110));
     QCOMPARE(about->minimumSize(), about->maximumSize());
     QVERIFY(
@@ -125,7 +144,7 @@ void TestForm2::linkColours()
         QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
     }
     // Every button opens, once per release.
-    QCOMPARE(opener.opened.size(), 2);
+    QTRY_COMPARE(opener.opened().size(), 2);
 }
 
 void TestForm2::linksOpenTheirCaptions()
@@ -136,12 +155,57 @@ void TestForm2::linksOpenTheirCaptions()
     QCOMPARE(about->homepageTarget(), about->homepageLink()->text());
 
     QTest::mouseClick(about->emailLink(), Qt::LeftButton);
-    QCOMPARE(opener.opened.size(), 1);
-    QCOMPARE(opener.opened[0], QUrl(QStringLiteral("mailto:") + about->emailLink()->text()));
+    QTRY_COMPARE(opener.opened().size(), 1);
+    QCOMPARE(opener.opened()[0], QUrl(QStringLiteral("mailto:") + about->emailLink()->text()));
     QTest::mouseClick(about->homepageLink(), Qt::LeftButton);
-    QCOMPARE(opener.opened.size(), 2);
-    QCOMPARE(opener.opened[1], QUrl(about->homepageLink()->text()));
-    QVERIFY(opener.opened[1].isValid());
+    QTRY_COMPARE(opener.opened().size(), 2);
+    QCOMPARE(opener.opened()[1], QUrl(about->homepageLink()->text()));
+    QVERIFY(opener.opened()[1].isValid());
+}
+
+void TestForm2::textsFitInOneSize_data()
+{
+    QTest::addColumn<qreal>("desktopSize"); // the desktop's font, in points
+    QTest::newRow("small") << 7.0;
+    QTest::newRow("usual") << 10.0;
+    QTest::newRow("large") << 16.0;
+}
+
+void TestForm2::textsFitInOneSize()
+{
+    QFETCH(qreal, desktopSize);
+    const QFont desktop = QApplication::font();
+    QFont font = desktop;
+    font.setPointSizeF(desktopSize);
+    QApplication::setFont(font);
+    Form2 *about = Form2::load();
+    QApplication::setFont(desktop);
+
+    // Both links in one size: the largest, in quarter points up to the
+    // desktop's, at which both fit.
+    const auto fits = [](const QList<QLabel *> &labels, qreal size) {
+        QFont font = labels.front()->font();
+        font.setPointSizeF(size);
+        const QFontMetrics metrics(font);
+        return std::all_of(labels.begin(), labels.end(), [&](const QLabel *label) {
+            return metrics.horizontalAdvance(label->text()) <= label->width()
+                && metrics.height() <= 15; // the rows' pitch
+        });
+    };
+    QLabel *email = about->emailLink();
+    QLabel *credit = about->creditLine();
+    const qreal size = email->font().pointSizeF();
+    QCOMPARE(about->homepageLink()->font().pointSizeF(), size);
+    // The credit line follows the same rule on its own.
+    for (const auto &[labels, points] :
+        { std::pair { QList { email, about->homepageLink() }, size },
+            std::pair { QList { credit }, credit->font().pointSizeF() } }) {
+        QVERIFY(points <= desktopSize);
+        QVERIFY(fits(labels, points));
+        if (points < desktopSize)
+            QVERIFY2(!fits(labels, points + 0.25), qPrintable(labels.front()->text()));
+    }
+    QVERIFY(email->font().underline() && !credit->font().underline());
 }
 
 void TestForm2::handCursor()
