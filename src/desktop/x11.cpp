@@ -1,5 +1,7 @@
 #include "x11.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QVector>
 #include <xcb/shape.h>
@@ -77,18 +79,153 @@ std::optional<Pointer> queryPointer(unsigned long window)
     return result;
 }
 
+namespace {
+
+void setShape(
+    xcb_connection_t *c, xcb_window_t window, xcb_shape_kind_t kind, const QRegion &region)
+{
+    QVector<xcb_rectangle_t> rects;
+    for (const QRect &r : region)
+        rects.append({ int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()) });
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
+        uint32_t(rects.size()), rects.constData());
+}
+
+} // namespace
+
 bool setInputShape(unsigned long window, const QRegion &region)
 {
     xcb_connection_t *c = connection();
     if (!c || !window)
         return false;
-    QVector<xcb_rectangle_t> rects;
-    for (const QRect &r : region)
-        rects.append({ int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()) });
-    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
-        xcb_window_t(window), 0, 0, uint32_t(rects.size()), rects.constData());
+    setShape(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, region);
     xcb_flush(c);
     return true;
+}
+
+bool setShapes(unsigned long window, const QRegion &region)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    setShape(c, xcb_window_t(window), XCB_SHAPE_SK_BOUNDING, region);
+    setShape(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, region);
+    xcb_flush(c);
+    return true;
+}
+
+bool setNormalWindowType(unsigned long window)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    const xcb_atom_t normal = atom(c, "_NET_WM_WINDOW_TYPE_NORMAL");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window),
+        atom(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &normal);
+    xcb_flush(c);
+    return true;
+}
+
+namespace {
+
+// The window's outermost ancestor below the root: the window manager's frame,
+// or the window itself when nothing reparented it.
+xcb_window_t frameOf(xcb_connection_t *c, xcb_window_t window)
+{
+    for (;;) {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        if (!tree)
+            return window;
+        const bool top = tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE;
+        const xcb_window_t parent = tree->parent;
+        free(tree);
+        if (top)
+            return window;
+        window = parent;
+    }
+}
+
+// The gravity the window manager applies to the window's move requests
+// (WM_NORMAL_HINTS; north-west when it names none).
+uint32_t gravityOf(xcb_connection_t *c, xcb_window_t window)
+{
+    constexpr uint32_t PWinGravity = 1 << 9;
+    constexpr int GravityField = 17;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(c,
+        xcb_get_property(c, 0, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, 18),
+        nullptr);
+    uint32_t gravity = XCB_GRAVITY_NORTH_WEST;
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 18 * 4) {
+        const auto *hints = static_cast<const uint32_t *>(xcb_get_property_value(reply));
+        if (hints[0] & PWinGravity)
+            gravity = hints[GravityField];
+    }
+    free(reply);
+    return gravity;
+}
+
+} // namespace
+
+bool moveClientTo(unsigned long window, QPoint rootPoint)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    const auto id = xcb_window_t(window);
+    QPoint request = rootPoint;
+    // With any gravity but static, the window manager places its frame's
+    // corner where the window asks to be: ask for the spot that puts the
+    // client area at the point.
+    const xcb_window_t frame = frameOf(c, id);
+    if (frame != id && gravityOf(c, id) != XCB_GRAVITY_STATIC) {
+        xcb_get_geometry_reply_t *outer
+            = xcb_get_geometry_reply(c, xcb_get_geometry(c, frame), nullptr);
+        const std::optional<QPoint> client = translateFromRoot(window, QPoint(0, 0));
+        if (outer && client)
+            request += QPoint(outer->x, outer->y) + *client;
+        free(outer);
+    }
+    const uint32_t values[] = { uint32_t(request.x()), uint32_t(request.y()) };
+    xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
+    return true;
+}
+
+namespace {
+
+class DestroyWatch : public QAbstractNativeEventFilter
+{
+public:
+    std::function<void(unsigned long)> destroyed;
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY)
+            destroyed(reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window);
+        return false;
+    }
+};
+
+} // namespace
+
+void watchDestroyed(const std::function<void(unsigned long)> &destroyed)
+{
+    if (!connection())
+        return;
+    static DestroyWatch watch;
+    watch.destroyed = destroyed;
+    QCoreApplication::instance()->installNativeEventFilter(&watch);
+}
+
+bool canConnect(const char *display)
+{
+    xcb_connection_t *c = xcb_connect(display, nullptr);
+    const bool connected = !xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    return connected;
 }
 
 bool addSkipTaskbarState(unsigned long window)

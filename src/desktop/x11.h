@@ -4,6 +4,7 @@
 
 #include <QPoint>
 #include <QRegion>
+#include <functional>
 #include <optional>
 
 namespace X11 {
@@ -26,6 +27,22 @@ std::optional<Pointer> queryPointer(unsigned long window);
 
 // Sets the window's input shape, the area that receives pointer events.
 bool setInputShape(unsigned long window, const QRegion &region);
+// Sets the shape drawn and the input shape to the same device pixels.
+bool setShapes(unsigned long window, const QRegion &region);
+
+// Declares the window a plain application window: nothing but
+// _NET_WM_WINDOW_TYPE_NORMAL.
+bool setNormalWindowType(unsigned long window);
+
+// Moves the window so that its client area's top-left lies at the root
+// point (device pixels), whatever frame the window manager put round it.
+bool moveClientTo(unsigned long window, QPoint rootPoint);
+
+// Calls `destroyed` with the id of every window of ours that is destroyed.
+void watchDestroyed(const std::function<void(unsigned long)> &destroyed);
+
+// Whether an X display can be opened, asked on a connection of its own.
+bool canConnect(const char *display);
 
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER to a window
 // that is not mapped yet; the window manager reads them when it maps it.

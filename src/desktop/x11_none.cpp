@@ -19,6 +19,23 @@ bool setInputShape(unsigned long, const QRegion &)
 {
     return false;
 }
+bool setShapes(unsigned long, const QRegion &)
+{
+    return false;
+}
+bool setNormalWindowType(unsigned long)
+{
+    return false;
+}
+bool moveClientTo(unsigned long, QPoint)
+{
+    return false;
+}
+void watchDestroyed(const std::function<void(unsigned long)> &) { }
+bool canConnect(const char *)
+{
+    return true;
+}
 bool addSkipTaskbarState(unsigned long)
 {
     return false;

@@ -41,8 +41,9 @@ QStringList atomNames(Window window, const char *property);
 QList<quint32> cardinals(Window window, const char *property);
 // The bounding or input shape (XCB_SHAPE_SK_*) in client pixels.
 QRegion shape(Window window, int kind);
-// The head's outline in client pixels, the shape it should have.
-QRegion headOutline();
+// The head's outline in client pixels, the shape it should have; at a device
+// pixel ratio, the outline scaled and filled in device pixels.
+QRegion headOutline(qreal ratio = 1);
 QPoint pointer();
 // Windows of a process whose WM_NAME is exactly `name`.
 QList<Window> windowsNamed(const QString &name, qint64 pid, bool visibleOnly = true);
