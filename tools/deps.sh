@@ -11,6 +11,8 @@ packages=(
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils
+    # the window managers of the end-to-end matrix
+    icewm fluxbox xfwm4 metacity fvwm wmctrl
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64
     "$@"

@@ -199,6 +199,9 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy,
         if (QWindow *handle = window->windowHandle())
             handle->setFlags(windowFlags);
         X11::setNormalWindowType(window->internalWinId()); // Qt has set its own again
+        // Without a window manager nobody keeps it up: raise it now at least.
+        if (topmost)
+            window->raise();
     }
     if (!(flags & SWP_NOMOVE))
         window->move(x, y);

@@ -145,23 +145,27 @@ xcb_window_t frameOf(xcb_connection_t *c, xcb_window_t window)
     }
 }
 
-// The gravity the window manager applies to the window's move requests
-// (WM_NORMAL_HINTS; north-west when it names none).
-uint32_t gravityOf(xcb_connection_t *c, xcb_window_t window)
+// Asks the window manager to take the window's move requests as the place
+// of the client area itself (static gravity in WM_NORMAL_HINTS), the one
+// reading every window manager agrees on.
+void useStaticGravity(xcb_connection_t *c, xcb_window_t window)
 {
     constexpr uint32_t PWinGravity = 1 << 9;
+    constexpr int Fields = 18;
     constexpr int GravityField = 17;
     xcb_get_property_reply_t *reply = xcb_get_property_reply(c,
-        xcb_get_property(c, 0, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, 18),
+        xcb_get_property(c, 0, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, Fields),
         nullptr);
-    uint32_t gravity = XCB_GRAVITY_NORTH_WEST;
-    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 18 * 4) {
-        const auto *hints = static_cast<const uint32_t *>(xcb_get_property_value(reply));
-        if (hints[0] & PWinGravity)
-            gravity = hints[GravityField];
-    }
+    uint32_t hints[Fields] = {};
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= Fields * 4)
+        memcpy(hints, xcb_get_property_value(reply), sizeof hints);
     free(reply);
-    return gravity;
+    if ((hints[0] & PWinGravity) && hints[GravityField] == XCB_GRAVITY_STATIC)
+        return;
+    hints[0] |= PWinGravity;
+    hints[GravityField] = XCB_GRAVITY_STATIC;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+        XCB_ATOM_WM_SIZE_HINTS, 32, Fields, hints);
 }
 
 } // namespace
@@ -172,19 +176,9 @@ bool moveClientTo(unsigned long window, QPoint rootPoint)
     if (!c || !window)
         return false;
     const auto id = xcb_window_t(window);
-    QPoint request = rootPoint;
-    // With any gravity but static, the window manager places its frame's
-    // corner where the window asks to be: ask for the spot that puts the
-    // client area at the point.
-    const xcb_window_t frame = frameOf(c, id);
-    if (frame != id && gravityOf(c, id) != XCB_GRAVITY_STATIC) {
-        xcb_get_geometry_reply_t *outer
-            = xcb_get_geometry_reply(c, xcb_get_geometry(c, frame), nullptr);
-        const std::optional<QPoint> client = translateFromRoot(window, QPoint(0, 0));
-        if (outer && client)
-            request += QPoint(outer->x, outer->y) + *client;
-        free(outer);
-    }
+    if (frameOf(c, id) != id)
+        useStaticGravity(c, id);
+    const QPoint request = rootPoint;
     const uint32_t values[] = { uint32_t(request.x()), uint32_t(request.y()) };
     xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
     xcb_flush(c);
