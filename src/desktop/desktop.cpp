@@ -42,10 +42,6 @@ void applyNativeState(QWidget *window)
     applyShapes(window);
     if (window->property(SkipTaskbarProperty).toBool())
         X11::addSkipTaskbarState(id);
-    // Qt marks a frameless window with KDE's override type, which some
-    // window managers take as a layer of its own that no state change
-    // leaves: Always On Top could not be turned off there.
-    X11::setNormalWindowType(id);
 }
 
 class NativeStateKeeper : public QObject
@@ -198,7 +194,9 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy,
         window->overrideWindowFlags(windowFlags);
         if (QWindow *handle = window->windowHandle())
             handle->setFlags(windowFlags);
-        X11::setNormalWindowType(window->internalWinId()); // Qt has set its own again
+        // IceWM also puts a window that starts above others in the old GNOME
+        // layer, and keeps it there until that layer is changed too.
+        X11::setOnTopLayer(window->internalWinId(), topmost);
         // Without a window manager nobody keeps it up: raise it now at least.
         if (topmost)
             window->raise();

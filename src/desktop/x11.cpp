@@ -114,14 +114,22 @@ bool setShapes(unsigned long window, const QRegion &region)
     return true;
 }
 
-bool setNormalWindowType(unsigned long window)
+bool setOnTopLayer(unsigned long window, bool onTop)
 {
     xcb_connection_t *c = connection();
     if (!c || !window)
         return false;
-    const xcb_atom_t normal = atom(c, "_NET_WM_WINDOW_TYPE_NORMAL");
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window),
-        atom(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &normal);
+    constexpr uint32_t NormalLayer = 4;
+    constexpr uint32_t OnTopLayer = 6;
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = xcb_window_t(window);
+    message.type = atom(c, "_WIN_LAYER");
+    message.data.data32[0] = onTop ? OnTopLayer : NormalLayer;
+    xcb_send_event(c, 0, rootWindow(c),
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char *>(&message));
     xcb_flush(c);
     return true;
 }

@@ -30,9 +30,11 @@ bool setInputShape(unsigned long window, const QRegion &region);
 // Sets the shape drawn and the input shape to the same device pixels.
 bool setShapes(unsigned long window, const QRegion &region);
 
-// Declares the window a plain application window: nothing but
-// _NET_WM_WINDOW_TYPE_NORMAL.
-bool setNormalWindowType(unsigned long window);
+// Asks the window manager to keep the window in the layer of windows that
+// stay on top, or in the normal one, through the older GNOME layer hint as
+// well: window managers that know both (IceWM) keep the layer that hint
+// gave until it is changed the same way.
+bool setOnTopLayer(unsigned long window, bool onTop);
 
 // Moves the window so that its client area's top-left lies at the root
 // point (device pixels), whatever frame the window manager put round it.

@@ -23,7 +23,7 @@ bool setShapes(unsigned long, const QRegion &)
 {
     return false;
 }
-bool setNormalWindowType(unsigned long)
+bool setOnTopLayer(unsigned long, bool)
 {
     return false;
 }
