@@ -74,7 +74,8 @@ metacity)
 fvwm)
     # The default look (every window decorated, ours too), without the root
     # menus and modules of the default configuration.
-    printf '%s\n' 'Style * ClickToFocus' 'Mouse 0 R A -' >"$config/fvwm.config"
+    printf '%s\n' 'Style * ClickToFocus, EWMHUseStackingOrderHints' 'Mouse 0 R A -' \
+        >"$config/fvwm.config"
     wm_command=(fvwm -f "$config/fvwm.config") ;;
 kwin_x11)
     export KDE_FULL_SESSION=

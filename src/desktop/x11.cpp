@@ -153,6 +153,21 @@ xcb_window_t frameOf(xcb_connection_t *c, xcb_window_t window)
     }
 }
 
+// How far the client area lies right of and below its frame's outer corner.
+QPoint frameOffset(xcb_connection_t *c, xcb_window_t window)
+{
+    xcb_get_geometry_reply_t *outer
+        = xcb_get_geometry_reply(c, xcb_get_geometry(c, frameOf(c, window)), nullptr);
+    xcb_translate_coordinates_reply_t *client = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, rootWindow(c), 0, 0), nullptr);
+    QPoint offset;
+    if (outer && client)
+        offset = QPoint(client->dst_x - outer->x, client->dst_y - outer->y);
+    free(outer);
+    free(client);
+    return offset;
+}
+
 // Asks the window manager to take the window's move requests as the place
 // of the client area itself (static gravity in WM_NORMAL_HINTS), the one
 // reading every window manager agrees on.
@@ -184,7 +199,9 @@ bool moveClientTo(unsigned long window, QPoint rootPoint)
     if (!c || !window)
         return false;
     const auto id = xcb_window_t(window);
-    if (frameOf(c, id) != id)
+    // Only a frame that adds something (a caption) needs the client area's
+    // own place; where frame and client coincide, any gravity agrees.
+    if (frameOf(c, id) != id && frameOffset(c, id) != QPoint(0, 0))
         useStaticGravity(c, id);
     const QPoint request = rootPoint;
     const uint32_t values[] = { uint32_t(request.x()), uint32_t(request.y()) };

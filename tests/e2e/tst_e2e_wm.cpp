@@ -141,7 +141,11 @@ void TestWindowManagers::alwaysOnTopToggles()
     cover.setGeometry(QRect(oglon.onHead({ 10, 60 }), QSize(70, 60)));
     cover.show();
     QVERIFY(QTest::qWaitForWindowExposed(&cover));
+    // Raised as a pager would: some window managers refuse a raise the
+    // window asks for itself while another has the focus.
     cover.raise();
+    if (Managed)
+        QVERIFY(xdotool({ "windowactivate", QString::number(cover.winId()) }));
     const QRect eyes(oglon.onHead({ 45, 80 }), QSize(1, 1));
     QTRY_VERIFY_WITH_TIMEOUT(isGreen(grab(eyes).pixel(0, 0)), Deadline);
     // On again: the head comes above it.
@@ -150,9 +154,11 @@ void TestWindowManagers::alwaysOnTopToggles()
         QTRY_VERIFY_WITH_TIMEOUT(
             atomNames(head, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"), Deadline);
     QTRY_VERIFY_WITH_TIMEOUT(!isGreen(grab(eyes).pixel(0, 0)), Deadline);
-    cover.raise();
-    QTest::qWait(300);
-    QVERIFY(!isGreen(grab(eyes).pixel(0, 0)) || !Managed);
+    if (Managed) {
+        QVERIFY(xdotool({ "windowactivate", QString::number(cover.winId()) }));
+        QTest::qWait(300);
+        QVERIFY(!isGreen(grab(eyes).pixel(0, 0)));
+    }
 }
 
 void TestWindowManagers::backOnScreenAfterShrink()
