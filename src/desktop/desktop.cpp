@@ -44,6 +44,20 @@ void applyNativeState(QWidget *window)
         X11::addSkipTaskbarState(id);
 }
 
+// On a monitor of another density the window takes its size there too: Qt
+// resizes it only when the change reaches it between moves, not in the
+// middle of a fast drag.
+void onNewScreen(QWidget *window)
+{
+    applyShapes(window);
+    const QPointer<QWidget> watched(window);
+    QTimer::singleShot(0, window, [watched] {
+        if (watched && watched->internalWinId())
+            X11::resizeTo(watched->internalWinId(),
+                (QSizeF(watched->size()) * watched->devicePixelRatioF()).toSize());
+    });
+}
+
 class NativeStateKeeper : public QObject
 {
 public:
@@ -62,7 +76,7 @@ protected:
         if (event->type() == QEvent::WinIdChange)
             applyNativeState(static_cast<QWidget *>(watched));
         else if (event->type() == QEvent::ScreenChangeInternal)
-            applyShapes(static_cast<QWidget *>(watched));
+            onNewScreen(static_cast<QWidget *>(watched));
         return false;
     }
 };

@@ -193,6 +193,24 @@ void useStaticGravity(xcb_connection_t *c, xcb_window_t window)
 
 } // namespace
 
+bool resizeTo(unsigned long window, QSize size)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    xcb_get_geometry_reply_t *now
+        = xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window)), nullptr);
+    const bool same = now && now->width == size.width() && now->height == size.height();
+    free(now);
+    if (same)
+        return true;
+    const uint32_t values[] = { uint32_t(size.width()), uint32_t(size.height()) };
+    xcb_configure_window(
+        c, xcb_window_t(window), XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    xcb_flush(c);
+    return true;
+}
+
 bool moveClientTo(unsigned long window, QPoint rootPoint)
 {
     xcb_connection_t *c = connection();

@@ -36,6 +36,9 @@ bool setShapes(unsigned long window, const QRegion &region);
 // gave until it is changed the same way.
 bool setOnTopLayer(unsigned long window, bool onTop);
 
+// Gives the window this size in device pixels, where it lies.
+bool resizeTo(unsigned long window, QSize size);
+
 // Moves the window so that its client area's top-left lies at the root
 // point (device pixels), whatever frame the window manager put round it.
 bool moveClientTo(unsigned long window, QPoint rootPoint);

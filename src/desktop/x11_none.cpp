@@ -27,6 +27,10 @@ bool setOnTopLayer(unsigned long, bool)
 {
     return false;
 }
+bool resizeTo(unsigned long, QSize)
+{
+    return false;
+}
 bool moveClientTo(unsigned long, QPoint)
 {
     return false;
