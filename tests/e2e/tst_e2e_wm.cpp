@@ -16,8 +16,7 @@ const QString Wm = qEnvironmentVariable("OGLON_WM", QStringLiteral("openbox"));
 const bool Captioned = Wm == QLatin1String("fvwm");
 const bool Managed = Wm != QLatin1String("none");
 
-// A plain green window of the test's own.
-class Cover : public QWidget
+class Cover : public QWidget // a plain green window of the test's own
 {
 protected:
     void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), Qt::green); }
@@ -48,7 +47,6 @@ private slots:
     void window();
     void shapedAndClickThrough();
     void dragIsExact();
-    void menuOpens();
     void alwaysOnTopToggles();
     void backOnScreenAfterShrink();
     void exitEndsCleanly();
@@ -67,15 +65,12 @@ void TestWindowManagers::window()
 {
     const Window head = oglon.head();
     const QRect client = clientRect(head);
-    QCOMPARE(client.size(), QSize(91, 159));
     // No frame, or with fvwm a caption above the client area alone.
     const QRect frame = frameRect(head);
     if (Captioned)
         QVERIFY2(frame.top() < client.top() && frame.contains(client), qPrintable(Wm));
     else
         QCOMPARE(frame, client);
-    const QRect screen(QPoint(0, 0), QGuiApplication::primaryScreen()->size());
-    QVERIFY(screen.contains(frame));
     if (Managed)
         QTRY_VERIFY_WITH_TIMEOUT(
             atomNames(head, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"), Deadline);
@@ -95,6 +90,8 @@ void TestWindowManagers::shapedAndClickThrough()
     beneath.show();
     QVERIFY(QTest::qWaitForWindowExposed(&beneath));
     beneath.lower();
+    beneath.setGeometry(clientRect(head).adjusted(-30, -30, 30, 30)); // where a WM placed it
+    QTRY_COMPARE_WITH_TIMEOUT(clientRect(Window(beneath.winId())), beneath.geometry(), Deadline);
     const QPoint outside = oglon.onHead(QPoint(3, 40) - OutlineOffset);
     QTRY_VERIFY_WITH_TIMEOUT(
         !isGreen(grab(QRect(oglon.onHead({ 45, 80 }), QSize(1, 1))).pixel(0, 0))
@@ -120,15 +117,10 @@ void TestWindowManagers::dragIsExact()
     QVERIFY(xdotool({ "mouseup", "1" }));
 }
 
-void TestWindowManagers::menuOpens()
-{
-    QVERIFY(oglon.openMenu());
-    QVERIFY(xdotool({ "key", "Escape" }));
-    QTRY_VERIFY_WITH_TIMEOUT(popups(oglon.pid()).isEmpty(), Deadline);
-}
-
 void TestWindowManagers::alwaysOnTopToggles()
 {
+    // The menu opens (choose() waits for it) and its item turns the state
+    // off and on.
     const Window head = oglon.head();
     // Off: a window raised over the eyes covers them (the crown stays free
     // for the menu).
@@ -182,8 +174,6 @@ void TestWindowManagers::backOnScreenAfterShrink()
         qPrintable(
             QStringLiteral("head at %1,%2").arg(clientRect(head).x()).arg(clientRect(head).y())),
         Deadline);
-    if (!qEnvironmentVariableIsEmpty("OGLON_SHOTS"))
-        grab(screen).save(qEnvironmentVariable("OGLON_SHOTS") + "/shrunk-" + Wm + ".png");
 }
 
 void TestWindowManagers::exitEndsCleanly()
