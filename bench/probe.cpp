@@ -7,10 +7,15 @@
 //    created after the start: the window manager's frame, or the program's
 //    own window under a non-reparenting manager.
 // 2. Lets it settle, then a still phase: the pointer does not move.
-// 3. A moving phase: xdotool moves the pointer along a circle with
-//    mousemove_relative steps (XTEST relative motion, which every kind of
-//    pointer tracking sees; warps are invisible to XInput2 raw motion).
-// 4. Ends the program.
+// 3. Two moving phases: the probe moves the pointer along a circle with XTEST
+//    relative motion (what a mouse makes; warps are invisible to XInput2 raw
+//    motion), first at --fast-rate steps a second (125: a standard USB
+//    mouse), then at --rate (18).
+// 4. A delay phase: from rest, one XTEST motion across the window (from one
+//    side to the other, so the pupils must turn), --samples times, each after
+//    --gap seconds still; the delay is from sending the motion to the first
+//    drawing request of the program that follows it.
+// 5. Ends the program.
 //
 // Every request the program sends is counted through the server's RECORD
 // extension (no proxy between the program and the server, so its timing is
@@ -18,13 +23,15 @@
 // phase and per request, with the pixel area of PutImage, MIT-SHM PutImage
 // and CopyArea. CPU time comes from /proc: utime+stime of /proc/PID/stat
 // (clock ticks) and the per-thread run time of /proc/PID/task/*/schedstat
-// (nanoseconds), for the program and for the X server.
+// (nanoseconds), for the program and for the X server; wake-ups are the
+// number of times its threads were scheduled in (the second schedstat field).
 //
 // Output: key=value lines (--out) and "phase request count" lines (--requests).
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/extensions/XRes.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
 
 #include <dirent.h>
@@ -53,14 +60,19 @@
 
 namespace {
 
-enum Phase { Startup, Settle, Still, Moving, After, PhaseCount };
-const char *const PhaseNames[PhaseCount] = { "startup", "settle", "still", "moving", "after" };
+enum Phase { Startup, Settle, Still, Fast, Moving, Delay, After, PhaseCount };
+const char *const PhaseNames[PhaseCount]
+    = { "startup", "settle", "still", "fast", "moving", "delay", "after" };
 
 struct Options {
     double settle = 2;
     double still = 30;
     double move = 30;
+    double fast = 30;
     double rate = 18;         // pointer moves per second
+    double fastRate = 125;
+    int samples = 20;         // motions from rest in the delay phase
+    double gap = 0.6;         // seconds still before each of them
     double radius = 200;      // of the circle, in pixels
     double turn = 2;          // seconds per turn
     long serverPid = 0;
@@ -87,6 +99,7 @@ double now()
 struct Cpu {
     double statMs = 0;  // utime+stime, whole process, clock-tick resolution
     double schedMs = 0; // sum of the live threads' run time, nanosecond resolution
+    double runs = 0;    // times the live threads were scheduled in
     int threads = 0;
 };
 
@@ -115,9 +128,10 @@ Cpu readCpu(long pid)
             if (entry->d_name[0] == '.')
                 continue;
             std::ifstream sched(tasks + "/" + entry->d_name + "/schedstat");
-            double ns = 0;
-            if (sched >> ns) {
+            double ns = 0, waited = 0, runs = 0;
+            if (sched >> ns >> waited >> runs) {
                 cpu.schedMs += ns / 1e6;
+                cpu.runs += runs;
                 ++cpu.threads;
             }
         }
@@ -230,20 +244,24 @@ struct Tally {
     double copyArea = 0; // pixels copied by CopyArea
 };
 
-// One request of the still or the moving phase, in the server's order
-// (RECORD reports requests in the order the server runs them, across clients).
-struct Logged {
-    unsigned long seq;
-    int major;
-    double putArea, copyArea;
+// A request that draws, with the server's time (ms) when it came in.
+struct Drawn {
+    XID client;
+    double at;
 };
 
 struct Recorder {
     Phase phase = Startup;
     int shmMajor = -1;
-    unsigned long seq = 0;
+    std::set<int> drawingExtensions; // RENDER, Present: every request draws
+    std::vector<Drawn> drawn;
+    // The probe's own XTEST motion, by the server's time: RECORD reports a
+    // request when the server runs it, which is unaffected by when the
+    // server gets round to sending the record (it waits for output to flush).
+    int xtestMajor = -1;
+    std::set<XID> probeClients;
+    std::vector<double> motions[PhaseCount];
     std::map<XID, Tally[PhaseCount]> clients; // by the client's resource base
-    std::map<XID, std::vector<Logged>> log[PhaseCount];
 };
 
 Recorder recorder;
@@ -278,9 +296,14 @@ void onRecord(XPointer, XRecordInterceptData *data)
             put = double(field(20)) * field(22);
         t.putArea += put;
         t.copyArea += copy;
-        if (recorder.phase == Still || recorder.phase == Moving)
-            recorder.log[recorder.phase][data->id_base].push_back(
-                { recorder.seq++, major, put, copy });
+        const bool draws = major == X_PutImage || major == X_CopyArea || major == X_PolyFillRectangle
+            || major == X_PolyFillArc || major == X_FillPoly || (major == recorder.shmMajor && minor == 3)
+            || recorder.drawingExtensions.count(major);
+        const double at = double(data->server_time);
+        if (draws && (recorder.phase == Fast || recorder.phase == Delay))
+            recorder.drawn.push_back({ data->id_base, at });
+        if (major == recorder.xtestMajor && recorder.probeClients.count(data->id_base))
+            recorder.motions[recorder.phase].push_back(at);
     } else if (data->category == XRecordFromServer && data->data && data->data_len > 0) {
         if (data->data[0] > 1) // neither an error nor a reply
             ++recorder.clients[data->id_base][recorder.phase].events;
@@ -392,26 +415,55 @@ pid_t spawn(const std::vector<std::string> &argv)
     return pid;
 }
 
-std::vector<std::string> circleMover(const Options &o, int cx, int cy)
+// Moves the pointer along a circle around (cx, cy) with XTEST relative
+// motion, `rate` steps a second for `seconds`; the send times of the steps.
+std::vector<double> moveAround(const Options &o, double rate, double seconds, int cx, int cy)
 {
-    std::vector<std::string> argv = { "xdotool" };
-    const int steps = int(std::lround(o.move * o.rate));
-    const double perTurn = o.turn * o.rate;
-    char pause[32];
-    std::snprintf(pause, sizeof pause, "%.4f", 1.0 / o.rate);
+    std::vector<double> sent;
+    const int steps = int(std::lround(seconds * rate));
+    const double perTurn = o.turn * rate;
     long x = std::lround(cx + o.radius), y = cy;
+    const double start = now();
     for (int i = 1; i <= steps; ++i) {
+        pumpUntil(start + i / rate, nullptr, nullptr);
         const double a = 2 * M_PI * i / perTurn;
         const long nx = std::lround(cx + o.radius * std::cos(a));
         const long ny = std::lround(cy + o.radius * std::sin(a));
-        argv.insert(argv.end(),
-            { "mousemove_relative", "--", std::to_string(nx - x), std::to_string(ny - y) });
-        if (i < steps)
-            argv.insert(argv.end(), { "sleep", pause });
+        XTestFakeRelativeMotionEvent(control, int(nx - x), int(ny - y), CurrentTime);
+        XFlush(control);
+        sent.push_back(now());
         x = nx;
         y = ny;
     }
-    return argv;
+    return sent;
+}
+
+double quantile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    const double at = q * double(v.size() - 1);
+    const size_t lo = size_t(std::floor(at)), hi = size_t(std::ceil(at));
+    return v[lo] + (v[hi] - v[lo]) * (at - double(lo));
+}
+
+// For each time in `from`, the delay to the first drawing request of one of
+// `clients` after it (none within a second: not counted); server times, ms.
+std::vector<double> delaysToDrawing(const std::vector<double> &from, const std::set<XID> &clients)
+{
+    std::vector<double> draws;
+    for (const Drawn &d : recorder.drawn)
+        if (clients.count(d.client))
+            draws.push_back(d.at);
+    std::sort(draws.begin(), draws.end());
+    std::vector<double> delays;
+    for (const double t : from) {
+        const auto next = std::lower_bound(draws.begin(), draws.end(), t);
+        if (next != draws.end() && *next - t < 1000)
+            delays.push_back(*next - t);
+    }
+    return delays;
 }
 
 Options parse(int argc, char **argv)
@@ -444,6 +496,14 @@ Options parse(int argc, char **argv)
             o.move = number("--move");
         else if (a == "--rate")
             o.rate = number("--rate");
+        else if (a == "--fast")
+            o.fast = number("--fast");
+        else if (a == "--fast-rate")
+            o.fastRate = number("--fast-rate");
+        else if (a == "--samples")
+            o.samples = int(number("--samples"));
+        else if (a == "--gap")
+            o.gap = number("--gap");
         else if (a == "--radius")
             o.radius = number("--radius");
         else if (a == "--turn")
@@ -460,8 +520,9 @@ Options parse(int argc, char **argv)
     for (; i < argc; ++i)
         o.command.push_back(argv[i]);
     if (o.command.empty())
-        die("usage: oglon-probe [--settle S] [--still S] [--move S] [--rate N] [--radius PX] "
-            "[--turn S] [--server-pid PID] [--out FILE] [--requests FILE] -- PROGRAM [ARGS...]");
+        die("usage: oglon-probe [--settle S] [--still S] [--fast S] [--fast-rate N] [--move S] "
+            "[--rate N] [--samples N] [--gap S] [--radius PX] [--turn S] [--server-pid PID] "
+            "[--out FILE] [--requests FILE] -- PROGRAM [ARGS...]");
     return o;
 }
 
@@ -491,6 +552,10 @@ int main(int argc, char **argv)
                 ch = '-';
         if (!std::strcmp(names[i], "MIT-SHM"))
             recorder.shmMajor = major;
+        if (!std::strcmp(names[i], "XTEST"))
+            recorder.xtestMajor = major;
+        if (!std::strcmp(names[i], "RENDER") || !std::strcmp(names[i], "Present"))
+            recorder.drawingExtensions.insert(major);
     }
     XFreeExtensionList(names);
 
@@ -501,14 +566,17 @@ int main(int argc, char **argv)
     range->ext_requests.ext_major = { 128, 255 };
     range->ext_requests.ext_minor = { 0, 65535 };
     range->delivered_events = { 2, 255 };
-    XRecordClientSpec future = XRecordFutureClients;
-    context = XRecordCreateContext(control, 0, &future, 1, &range, 1);
+    // And the probe's own motion requests, named by a resource of its own.
+    const Pixmap mine = XCreatePixmap(control, root, 1, 1, DefaultDepth(control, 0));
+    XRecordClientSpec specs[] = { XRecordFutureClients, mine };
+    context = XRecordCreateContext(control, XRecordFromClientTime, specs, 2, &range, 1);
     XFree(range);
     if (!context)
         die("the X server has no RECORD extension");
     XSync(control, False);
     if (!XRecordEnableContextAsync(recordData, context, onRecord, nullptr))
         die("cannot enable the RECORD context");
+    recorder.probeClients = clientsOfPid(getpid());
 
     // The pointer rests where the circle starts, away from both windows.
     XWarpPointer(control, None, root, 0, 0, 0, 0, int(cx + o.radius), cy);
@@ -556,17 +624,47 @@ int main(int argc, char **argv)
         return i == m.end() ? 0L : i->second;
     };
 
-    // Moving phase.
+    // The moving phases: fast, then slow.
+    recorder.phase = Fast;
+    const double fast0 = now();
+    const std::vector<double> fastSent = moveAround(o, o.fastRate, o.fast, cx, cy);
+    XSync(control, False);
+    pumpUntil(now() + 0.2, nullptr, nullptr);
+    const Cpu c2 = readCpu(program), s2 = readCpu(o.serverPid);
+    const double fast1 = now();
     recorder.phase = Moving;
     const double move0 = now();
-    const pid_t mover = spawn(circleMover(o, cx, cy));
-    int moverStatus = 0;
-    while (waitpid(mover, &moverStatus, WNOHANG) == 0)
-        pumpUntil(now() + 0.05, nullptr, nullptr);
+    moveAround(o, o.rate, o.move, cx, cy);
+    XSync(control, False);
+    pumpUntil(now() + 0.2, nullptr, nullptr);
+    const Cpu c3 = readCpu(program), s3 = readCpu(o.serverPid);
+    const double move1 = now();
+
+    // The delay phase: from one side of the window to the other, from rest.
+    recorder.phase = Settle;
+    {
+        Window child, frameRoot;
+        int fx = 0, fy = 0, px = 0, py = 0, wx, wy;
+        unsigned fw = 0, fh = 0, border, depth, mask;
+        XGetGeometry(control, watch.mapped, &frameRoot, &fx, &fy, &fw, &fh, &border, &depth);
+        XQueryPointer(control, root, &frameRoot, &child, &px, &py, &wx, &wy, &mask);
+        const int y = std::clamp(fy + int(fh) / 2, 0, height - 1);
+        const int left = std::clamp(fx - 100, 0, width - 1);
+        const int right = std::clamp(fx + int(fw) + 100, 0, width - 1);
+        XTestFakeRelativeMotionEvent(control, left - px, y - py, CurrentTime);
+        XFlush(control);
+        pumpUntil(now() + 1, nullptr, nullptr);
+        recorder.phase = Delay;
+        for (int i = 0; i < o.samples; ++i) {
+            pumpUntil(now() + o.gap, nullptr, nullptr);
+            XTestFakeRelativeMotionEvent(
+                control, i % 2 ? left - right : right - left, 0, CurrentTime);
+            XFlush(control);
+        }
+        pumpUntil(now() + o.gap, nullptr, nullptr);
+    }
     XSync(control, False);
     drainRecord();
-    const Cpu c2 = readCpu(program), s2 = readCpu(o.serverPid);
-    const double move1 = now();
     recorder.phase = After;
     for (const XID c : clientsOfPid(program))
         clients.insert(c);
@@ -583,35 +681,50 @@ int main(int argc, char **argv)
     drainRecord();
     XRecordFreeContext(control, context);
 
-    const double stillS = still1 - still0, moveS = move1 - move0;
-    out << "still_s=" << stillS << "\nmove_s=" << moveS << "\n";
+    const double stillS = still1 - still0, fastS = fast1 - fast0, moveS = move1 - move0;
+    out << "still_s=" << stillS << "\nfast_s=" << fastS << "\nmove_s=" << moveS << "\n";
     out << "rss_kb=" << get(status, "VmRSS") << "\nhwm_kb=" << get(status, "VmHWM") << "\n";
     out << "rss_anon_kb=" << get(status, "RssAnon") << "\nrss_file_kb=" << get(status, "RssFile")
         << "\nrss_shmem_kb=" << get(status, "RssShmem") << "\n";
-    // Pss and private memory depend on what else runs (shared libraries).
+    // Pss depends on what else runs (shared libraries); USS is the pages
+    // only this process holds.
     out << "pss_kb=" << get(rollup, "Pss") << "\n";
-    out << "private_kb=" << get(rollup, "Private_Clean") + get(rollup, "Private_Dirty") << "\n";
+    out << "uss_kb=" << get(rollup, "Private_Clean") + get(rollup, "Private_Dirty") << "\n";
     out << "threads=" << c1.threads << "\n";
     // CPU per 30 s of each phase.
     out << "still_cpu_ms=" << (c1.schedMs - c0.schedMs) * 30 / stillS << "\n";
     out << "still_cpu_stat_ms=" << (c1.statMs - c0.statMs) * 30 / stillS << "\n";
-    out << "move_cpu_ms=" << (c2.schedMs - c1.schedMs) * 30 / moveS << "\n";
-    out << "move_cpu_stat_ms=" << (c2.statMs - c1.statMs) * 30 / moveS << "\n";
+    out << "still_wakeups_per_s=" << (c1.runs - c0.runs) / stillS << "\n";
+    out << "fast_cpu_ms=" << (c2.schedMs - c1.schedMs) * 30 / fastS << "\n";
+    out << "fast_cpu_stat_ms=" << (c2.statMs - c1.statMs) * 30 / fastS << "\n";
+    out << "move_cpu_ms=" << (c3.schedMs - c2.schedMs) * 30 / moveS << "\n";
+    out << "move_cpu_stat_ms=" << (c3.statMs - c2.statMs) * 30 / moveS << "\n";
+    out << "fast_steps_per_s=" << double(fastSent.size()) / fastS << "\n";
     out << "startup_cpu_ms=" << atMap.schedMs << "\n";
     out << "settle_cpu_ms=" << c0.schedMs - atMap.schedMs << "\n";
     // Phase boundaries on CLOCK_MONOTONIC, to line up with other tools' logs.
     out << std::fixed << std::setprecision(6) << "t_start=" << started << "\nt_map=" << mapped
-        << "\nt_still=" << still0 << "\nt_still_end=" << still1 << "\nt_move=" << move0
-        << "\nt_move_end=" << move1 << "\n" << std::defaultfloat << std::setprecision(6);
+        << "\nt_still=" << still0 << "\nt_still_end=" << still1 << "\nt_fast=" << fast0
+        << "\nt_move=" << move0 << "\nt_move_end=" << move1 << "\n"
+        << std::defaultfloat << std::setprecision(6);
     if (o.serverPid > 0) {
         out << "server_still_cpu_ms=" << (s1.schedMs - s0.schedMs) * 30 / stillS << "\n";
-        out << "server_move_cpu_ms=" << (s2.schedMs - s1.schedMs) * 30 / moveS << "\n";
+        out << "server_fast_cpu_ms=" << (s2.schedMs - s1.schedMs) * 30 / fastS << "\n";
+        out << "server_move_cpu_ms=" << (s3.schedMs - s2.schedMs) * 30 / moveS << "\n";
     }
-    out << "mover_exit=" << (WIFEXITED(moverStatus) ? WEXITSTATUS(moverStatus) : -1) << "\n";
     out << "total_cpu_ms="
         << (programUsage.ru_utime.tv_sec + programUsage.ru_stime.tv_sec) * 1000.0
             + (programUsage.ru_utime.tv_usec + programUsage.ru_stime.tv_usec) / 1000.0
         << "\n";
+    const std::vector<double> fromRest = delaysToDrawing(recorder.motions[Delay], clients);
+    const std::vector<double> moving = delaysToDrawing(recorder.motions[Fast], clients);
+    out << "delay_samples=" << fromRest.size() << "\n";
+    if (!fromRest.empty())
+        out << "delay_median_ms=" << quantile(fromRest, 0.5)
+            << "\ndelay_p95_ms=" << quantile(fromRest, 0.95) << "\n";
+    if (!moving.empty())
+        out << "fast_delay_median_ms=" << quantile(moving, 0.5)
+            << "\nfast_delay_p95_ms=" << quantile(moving, 0.95) << "\n";
 
     Tally t[PhaseCount];
     for (const XID c : clients) {
@@ -633,66 +746,24 @@ int main(int argc, char **argv)
         out << "recorded=0\n";
         return 0;
     }
-    const int tqp = X_QueryPointer, ttc = X_TranslateCoords;
+    const int tqp = X_QueryPointer;
     auto n = [&](Phase p, int major) {
         const auto i = t[p].requests.find({ major, 0 });
         return i == t[p].requests.end() ? 0L : i->second;
     };
     out << "recorded=1\n";
     out << "startup_requests=" << t[Startup].total << "\n";
-    out << "still_requests=" << t[Still].total << "\n";
-    out << "still_req_per_s=" << t[Still].total / stillS << "\n";
-    out << "still_query_pointer=" << n(Still, tqp) << "\n";
-    out << "still_other_requests=" << t[Still].total - n(Still, tqp) << "\n";
-    out << "still_events_per_s=" << t[Still].events / stillS << "\n";
-    out << "move_requests=" << t[Moving].total << "\n";
-    out << "move_req_per_s=" << t[Moving].total / moveS << "\n";
-    out << "move_query_pointer=" << n(Moving, tqp) << "\n";
-    out << "move_translate=" << n(Moving, ttc) << "\n";
-    out << "move_events_per_s=" << t[Moving].events / moveS << "\n";
-    out << "move_put_px=" << t[Moving].putArea << "\n";
-    out << "move_copy_px=" << t[Moving].copyArea << "\n";
-    // Ticks: a QueryPointer and the requests that follow it up to the next
-    // one, over all of the program's connections in the server's order. A
-    // tick that sends anything else redraws (oglon: moves the pupils; xeyes:
-    // answers a motion event).
-    for (const Phase p : { Still, Moving }) {
-        std::vector<Logged> all;
-        for (const XID c : clients) {
-            const auto &l = recorder.log[p][c];
-            all.insert(all.end(), l.begin(), l.end());
-        }
-        std::sort(all.begin(), all.end(),
-            [](const Logged &a, const Logged &b) { return a.seq < b.seq; });
-        long ticks = 0, busy = 0, busyRequests = 0, current = 0;
-        double put = 0, copy = 0;
-        auto close = [&] {
-            if (current > 1) {
-                ++busy;
-                busyRequests += current;
-            }
-        };
-        for (const Logged &r : all) {
-            if (r.major == X_QueryPointer) {
-                close();
-                ++ticks;
-                current = 0;
-            }
-            if (ticks > 0) {
-                ++current;
-                put += r.putArea;
-                copy += r.copyArea;
-            }
-        }
-        close();
-        const char *name = p == Still ? "still" : "move";
-        out << name << "_ticks=" << ticks << "\n" << name << "_busy_ticks=" << busy << "\n";
-        if (busy) {
-            out << name << "_req_per_busy_tick=" << double(busyRequests) / double(busy) << "\n";
-            out << name << "_put_px_per_busy_tick=" << put / double(busy) << "\n";
-            out << name << "_copy_px_per_busy_tick=" << copy / double(busy) << "\n";
-        }
-    }
+    // Requests and delivered events per 30 s of each phase.
+    out << "still_requests=" << t[Still].total * 30 / stillS << "\n";
+    out << "still_query_pointer=" << n(Still, tqp) * 30 / stillS << "\n";
+    out << "still_events=" << t[Still].events * 30 / stillS << "\n";
+    out << "fast_requests=" << t[Fast].total * 30 / fastS << "\n";
+    out << "fast_query_pointer=" << n(Fast, tqp) * 30 / fastS << "\n";
+    out << "fast_events=" << t[Fast].events * 30 / fastS << "\n";
+    out << "fast_put_px=" << t[Fast].putArea * 30 / fastS << "\n";
+    out << "move_requests=" << t[Moving].total * 30 / moveS << "\n";
+    out << "move_query_pointer=" << n(Moving, tqp) * 30 / moveS << "\n";
+    out << "move_events=" << t[Moving].events * 30 / moveS << "\n";
     if (!o.requests.empty()) {
         std::ofstream req(o.requests);
         for (int p = 0; p < PhaseCount; ++p)

@@ -6,11 +6,14 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev
+    cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
     # run
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
-    xvfb xauth openbox xdotool x11-utils x11-xserver-utils
+    xvfb xauth openbox xdotool x11-utils x11-xserver-utils libxcb-record0-dev
+    # test under Plasma Wayland: a headless KWin with XWayland on its own
+    # session bus, a fake-input client, a native Qt Wayland window
+    kwin-wayland xwayland dbus-daemon libwayland-dev plasma-wayland-protocols qt6-wayland
     # the window managers of the end-to-end matrix
     icewm fluxbox xfwm4 metacity fvwm wmctrl
     # packaging checks

@@ -1,6 +1,7 @@
 // Oglon: a head on the desktop whose eyes follow the pointer.
 #include "about/form2.h"
 #include "desktop/desktop.h"
+#include "desktop/kwinpointer.h"
 #include "desktop/signals.h"
 #include "head/form1.h"
 
@@ -18,9 +19,15 @@ bool has(const char *variable)
     return !qEnvironmentVariableIsEmpty(variable);
 }
 
+bool waylandSession()
+{
+    return has("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+}
+
 // The pupils need the pointer's position over the whole screen and the head
 // needs to stay above other windows: X11 offers both, Wayland neither. Under
-// Wayland the program runs through XWayland when it can.
+// Wayland the program runs through XWayland, even where the session asks Qt
+// programs for Wayland; only a -platform argument chooses otherwise.
 bool choosePlatform(int argc, char *argv[])
 {
     bool display = has("DISPLAY");
@@ -29,10 +36,9 @@ bool choosePlatform(int argc, char *argv[])
             return true;
         display = display || !std::strcmp(argv[i], "-display");
     }
-    if (has("QT_QPA_PLATFORM"))
+    const bool wayland = waylandSession();
+    if (has("QT_QPA_PLATFORM") && !wayland)
         return true;
-    const bool wayland
-        = has("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
     if (!display) {
         std::fprintf(stderr,
             wayland ? "oglon: this Wayland session has no X display (XWayland); "
@@ -41,12 +47,9 @@ bool choosePlatform(int argc, char *argv[])
                       "from a graphical session\n");
         return false;
     }
-    if (wayland) {
+    // Where the pointer comes from is said once the head is up.
+    if (wayland)
         qputenv("QT_QPA_PLATFORM", "xcb");
-        std::fprintf(stderr,
-            "oglon: running through XWayland: the pupils follow the pointer "
-            "only while it is over X11 windows\n");
-    }
     return true;
 }
 
@@ -125,6 +128,7 @@ int main(int argc, char *argv[])
     QuitOnTerminationSignals();
 
     Form1 head;
+    FollowPointerInWaylandSession(&head, waylandSession());
     head.show();
     const int status = QApplication::exec();
     delete Form2::instance();

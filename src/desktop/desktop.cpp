@@ -1,5 +1,6 @@
 #include "desktop.h"
 
+#include "pointersource.h"
 #include "x11.h"
 
 #include <QCursor>
@@ -14,7 +15,6 @@
 #include <QWindow>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 namespace {
 
@@ -81,77 +81,35 @@ protected:
     }
 };
 
-// GetCursorPos asks the server where the pointer is relative to the window
-// that ScreenToClient last served (the head, ten times a second). That one
-// answer holds the pointer's place on the screen and in the window, so a
-// ScreenToClient of the same point right after takes the window's part of it
-// instead of asking again: one request per tick, still the server's word.
-struct PointerAnswer
-{
-    WId window = 0; // the window asked about; none until ScreenToClient names one
-    qreal ratio = 1; // its device pixel ratio then
-    POINT screen; // what GetCursorPos returned
-    QPoint client; // device pixels
-    bool fresh = false;
-};
-
-PointerAnswer lastAnswer;
-
 } // namespace
 
 bool GetCursorPos(POINT *point)
 {
     if (!point)
         return false;
-    lastAnswer.fresh = false;
-    if (lastAnswer.window) {
-        if (const auto answer = X11::queryPointer(lastAnswer.window)) {
-            // The server works in device pixels; the program in logical ones.
-            const QPoint pos = (QPointF(answer->root) / lastAnswer.ratio).toPoint();
-            *point = { pos.x(), pos.y() };
-            lastAnswer.screen = *point;
-            lastAnswer.client = answer->window;
-            lastAnswer.fresh = answer->sameScreen;
-            return true;
-        }
+    if (const auto reading = ReadPointer(nullptr)) {
+        *point = reading->screen;
+        return true;
     }
     const QPoint pos = QCursor::pos();
     *point = { pos.x(), pos.y() };
     return true;
 }
 
-namespace {
-
-// The server's answer for a screen point, in the window's logical pixels.
-std::optional<QPoint> askServer(HWND window, const QPoint &screen)
-{
-    if (!X11::available())
-        return std::nullopt;
-    // The server works in device pixels; the program in logical ones.
-    const qreal ratio = window->devicePixelRatioF();
-    const WId id = window->winId();
-    const bool answered = lastAnswer.fresh && lastAnswer.window == id && lastAnswer.ratio == ratio
-        && lastAnswer.screen == POINT { screen.x(), screen.y() };
-    lastAnswer.fresh = false;
-    lastAnswer.window = id;
-    lastAnswer.ratio = ratio;
-    if (answered)
-        return (QPointF(lastAnswer.client) / ratio).toPoint();
-    if (const auto answer = X11::translateFromRoot(id, (QPointF(screen) * ratio).toPoint()))
-        return (QPointF(*answer) / ratio).toPoint();
-    return std::nullopt;
-}
-
-} // namespace
-
+// The source is asked where the pointer is on the screen and in the window
+// at the same moment; the difference is where the window's client area is
+// now, whatever the toolkit believes while the window manager moves it. The
+// point given need not be the pointer's.
 bool ScreenToClient(HWND window, POINT *point)
 {
     if (!window || !point)
         return false;
-    const QPoint screen(point->x, point->y);
-    // Qt's own mapping only where there is no server to ask.
-    const std::optional<QPoint> answer = askServer(window, screen);
-    const QPoint client = answer ? *answer : window->mapFromGlobal(screen);
+    if (const auto reading = ReadPointer(window)) {
+        point->x -= reading->screen.x - reading->client.x;
+        point->y -= reading->screen.y - reading->client.y;
+        return true;
+    }
+    const QPoint client = window->mapFromGlobal(QPoint(point->x, point->y));
     *point = { client.x(), client.y() };
     return true;
 }

@@ -59,12 +59,13 @@ constexpr unsigned SWP_NOSIZE = 0x1;
 constexpr unsigned SWP_NOMOVE = 0x2;
 constexpr int SW_SHOW = 5;
 
-// The pointer's position in screen pixels.
+// The pointer's position in screen pixels, from the active pointer source.
 bool GetCursorPos(POINT *point);
 
-// Rewrites a screen point in the client pixels of the window. On X11 the
-// server is asked, so the answer holds even while the toolkit's idea of the
-// window's place lags behind the window manager.
+// Rewrites a screen point in the client pixels of the window. The active
+// pointer source is asked (on X11, the server), so the answer holds even
+// while the toolkit's idea of the window's place lags behind the window
+// manager. Each call asks on its own; neither relies on the other.
 bool ScreenToClient(HWND window, POINT *point);
 
 // A region covering the polygon (the fill mode is irrelevant for a polygon

@@ -48,5 +48,14 @@ signals:
 // the X server's unless another was set.
 PointerSource *ActivePointerSource();
 // Puts `source` in use (the caller keeps ownership); the pacer follows at
-// once. When it emits lost(), the X server's source takes over again.
+// once. When it emits lost() or is destroyed, the X server's source takes
+// over again; nullptr goes back to it as well.
 void SetActivePointerSource(PointerSource *source);
+
+// Reads the active source. Every reading the program takes goes through here
+// (GetCursorPos, ScreenToClient), so that the tick pacer can tell whether a
+// tick found the pointer somewhere new without asking the source again.
+std::optional<CursorReading> ReadPointer(HWND window);
+// How many readings so far found the pointer's screen point changed since the
+// reading before. Only compared, never used as an answer.
+quint64 PointerMovesSeen();

@@ -45,21 +45,6 @@ bool available()
     return connection() != nullptr;
 }
 
-std::optional<QPoint> translateFromRoot(unsigned long window, QPoint rootPoint)
-{
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return std::nullopt;
-    const auto cookie = xcb_translate_coordinates(
-        c, rootWindow(c), xcb_window_t(window), int16_t(rootPoint.x()), int16_t(rootPoint.y()));
-    xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(c, cookie, nullptr);
-    if (!reply)
-        return std::nullopt;
-    const QPoint result(reply->dst_x, reply->dst_y);
-    free(reply);
-    return result;
-}
-
 std::optional<Pointer> queryPointer(unsigned long window)
 {
     xcb_connection_t *c = connection();

@@ -7,12 +7,11 @@
 #include <functional>
 #include <optional>
 
+class PointerSource;
+
 namespace X11 {
 
 bool available();
-
-// The window's client point under the given root point, asked of the server.
-std::optional<QPoint> translateFromRoot(unsigned long window, QPoint rootPoint);
 
 // Where the pointer is on the screen and relative to the window, in one
 // question to the server. Device pixels; sameScreen is false while the
@@ -52,6 +51,12 @@ bool canConnect(const char *display);
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER to a window
 // that is not mapped yet; the window manager reads them when it maps it.
 bool addSkipTaskbarState(unsigned long window);
+
+// The X server's pointer source, or none without an X server. It reports
+// motion where the server offers XInput2 raw events (2.2 or later, so that
+// motion during another client's pointer grab is seen) and is polled where
+// not. OGLON_POLL_POINTER=1 makes it a polled one everywhere, for tests.
+PointerSource *createPointerSource();
 
 // Whether button 1 is held, from the server's pointer state.
 std::optional<bool> leftButtonDown();

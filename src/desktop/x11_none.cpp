@@ -7,10 +7,6 @@ bool available()
 {
     return false;
 }
-std::optional<QPoint> translateFromRoot(unsigned long, QPoint)
-{
-    return std::nullopt;
-}
 std::optional<Pointer> queryPointer(unsigned long)
 {
     return std::nullopt;
@@ -43,6 +39,10 @@ bool canConnect(const char *)
 bool addSkipTaskbarState(unsigned long)
 {
     return false;
+}
+PointerSource *createPointerSource()
+{
+    return nullptr;
 }
 std::optional<bool> leftButtonDown()
 {

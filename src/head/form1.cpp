@@ -64,7 +64,7 @@ Form1::Form1(QWidget *parent)
     QuitWhenDestroyed(this);
     Form_Load();
 
-    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(&Timer1, &TickPacer::timeout, this, &Form1::Timer1_Timer);
     setTimer1Interval(TickInterval);
     DragWatch.setInterval(DragWatchInterval);
     connect(&DragWatch, &QTimer::timeout, this, &Form1::checkDragButton);

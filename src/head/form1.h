@@ -3,6 +3,7 @@
 #pragma once
 
 #include "desktop/desktop.h"
+#include "desktop/pacer.h"
 #include "head/eyeinfo.h"
 #include "head/outline.h"
 
@@ -65,7 +66,8 @@ private:
 
     Picture *Image1 = nullptr;
     std::array<Picture *, 2> Eye {};
-    QTimer Timer1;
+    // Ticks as the pointer moves, at most every Timer1Interval() ms.
+    TickPacer Timer1;
     QTimer DragWatch;
     QMenu *mPopupMenu = nullptr;
     QAction *mAlwaysOnTop = nullptr;

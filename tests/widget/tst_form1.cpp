@@ -1,5 +1,6 @@
 // The head window in process, on Qt's offscreen platform.
 #include "about/form2.h"
+#include "desktop/pointersource.h"
 #include "head/form1.h"
 #include "head/picture.h"
 
@@ -21,6 +22,22 @@ void sendMove(QWidget *image, QPoint local, Qt::MouseButtons buttons)
     QApplication::sendEvent(image, &move);
 }
 
+// A source that reports motion, as the compositor's does: Qt's pointer, and
+// moved() when the test says so.
+class ReportingSource : public PointerSource
+{
+public:
+    std::optional<CursorReading> read(HWND window) override
+    {
+        const QPoint at = QCursor::pos(), client = window ? window->mapFromGlobal(at) : at;
+        return CursorReading { { at.x(), at.y() }, { client.x(), client.y() } };
+    }
+    bool reportsMotion() const override { return true; }
+    void listen(bool on) override { listening = on; }
+    QString name() const override { return QStringLiteral("test"); }
+    bool listening = false;
+};
+
 } // namespace
 
 class TestForm1 : public QObject
@@ -38,6 +55,7 @@ private slots:
     void tickTurnsThePupils_data();
     void tickTurnsThePupils();
     void onlyPointerMotionCounts();
+    void reportedMotionAndLostSource();
 
     void leftPressStartsDrag();
     void secondPressKeepsAnchor();
@@ -168,6 +186,23 @@ void TestForm1::onlyPointerMotionCounts()
     head->Timer1_Timer();
     QVERIFY(pupilPlace(*head, 0).x() < 26); // now the pointer is left of the eyes
     QCOMPARE(head->lastCursor(), (POINT { at.x(), at.y() + 1 }));
+}
+
+void TestForm1::reportedMotionAndLostSource()
+{
+    ReportingSource source;
+    SetActivePointerSource(&source);
+    // At rest the head listens instead of asking.
+    QTRY_VERIFY(source.listening);
+    QCursor::setPos(head->mapToGlobal(QPoint(200, 81)));
+    emit source.moved();
+    QTRY_COMPARE(pupilPlace(*head, 0), QPointF(28.5, 78));
+    // Lost: Qt's pointer is asked again, ten times a second.
+    emit source.lost();
+    QVERIFY(ActivePointerSource() != &source);
+    QVERIFY(!source.listening);
+    QCursor::setPos(head->mapToGlobal(QPoint(-200, 81)));
+    QTRY_VERIFY(pupilPlace(*head, 0).x() < 25);
 }
 
 void TestForm1::leftPressStartsDrag()

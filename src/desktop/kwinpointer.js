@@ -1,0 +1,100 @@
+// Oglon's pointer reporter, loaded into KWin by one running Oglon. It tells
+// that Oglon where the pointer is and where its head window's frame lies, in
+// KWin's logical coordinates: only changes, at most one report per 100 ms,
+// nothing while the pointer rests. Oglon fills in the values below.
+const service = @SERVICE@;
+const path = @PATH@;
+const headWindow = Number(@WINDOW@);
+
+let head = null;
+let lastReport = "";
+let pending = false;
+const pause = new QTimer();
+pause.interval = 100;
+pause.singleShot = true;
+
+function windows() {
+    // Plasma 6 says window where 5.27 says client.
+    return workspace.windowList ? workspace.windowList() : workspace.clientList();
+}
+
+function findHead() {
+    const all = windows();
+    for (let i = 0; i < all.length; ++i) {
+        if (Number(all[i].windowId) === headWindow)
+            return all[i];
+    }
+    return null;
+}
+
+// Sends the pointer and the frame when either changed; true when it did.
+function report() {
+    if (!head)
+        head = findHead();
+    const pointer = workspace.cursorPos;
+    const frame = head ? head.frameGeometry : { x: 0, y: 0, width: 0, height: 0 };
+    const values = [pointer.x, pointer.y, frame.x, frame.y, frame.width, frame.height];
+    const text = values.join(" ");
+    if (text === lastReport)
+        return false;
+    lastReport = text;
+    callDBus(service, path, "org.oglon.Pointer", "report", values[0], values[1], values[2],
+        values[3], values[4], values[5]);
+    return true;
+}
+
+// The first change goes at once; later ones wait until 100 ms have passed
+// since the last report (the timer alone may fire a little early).
+let lastSent = 0;
+function changed() {
+    if (pause.active) {
+        pending = true;
+        return;
+    }
+    const wait = lastSent + 100 - Date.now();
+    if (wait > 0) {
+        pending = true;
+        pause.interval = wait;
+        pause.start();
+        return;
+    }
+    if (report()) {
+        lastSent = Date.now();
+        pause.interval = 100;
+        pause.start();
+    }
+}
+
+pause.timeout.connect(function () {
+    if (pending) {
+        pending = false;
+        changed();
+    }
+});
+
+function watch(window) {
+    if (Number(window.windowId) !== headWindow)
+        return;
+    head = window;
+    head.frameGeometryChanged.connect(changed);
+    changed();
+}
+
+function forget(window) {
+    if (window === head)
+        head = null;
+}
+
+workspace.cursorPosChanged.connect(changed);
+if (workspace.windowAdded) {
+    workspace.windowAdded.connect(watch);
+    workspace.windowRemoved.connect(forget);
+} else {
+    workspace.clientAdded.connect(watch);
+    workspace.clientRemoved.connect(forget);
+}
+const known = findHead();
+if (known)
+    watch(known);
+else
+    changed();

@@ -1,0 +1,169 @@
+// The X server's pointer source: QueryPointer for where the pointer is, and
+// XInput2 raw motion on the root window for when it moved, both on Qt's own
+// connection to the server.
+#include "pointersource.h"
+#include "x11.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
+#include <QWidget>
+#include <xcb/xcb.h>
+#ifdef OGLON_XINPUT2
+#include <xcb/xinput.h>
+#endif
+
+#include <cstdlib>
+
+namespace {
+
+xcb_connection_t *connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t rootWindow(xcb_connection_t *c)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+// The major opcode of XInput2 where the server offers 2.2 or later, else 0.
+// Raw events reach a 2.0 client only while no other client grabs the
+// pointer; from 2.2 on they come during grabs too.
+uint8_t rawMotionOpcode(xcb_connection_t *c)
+{
+#ifdef OGLON_XINPUT2
+    if (qEnvironmentVariableIntValue("OGLON_POLL_POINTER"))
+        return 0;
+    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(c, &xcb_input_id);
+    if (!extension || !extension->present)
+        return 0;
+    // Qt has already agreed 2.4 on this connection. A client may change its
+    // version later, and the server holds it to the last one asked: asking
+    // for less would take from Qt what it relies on.
+    xcb_input_xi_query_version_reply_t *reply
+        = xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 4), nullptr);
+    if (!reply)
+        return 0;
+    const bool recent
+        = reply->major_version > 2 || (reply->major_version == 2 && reply->minor_version >= 2);
+    free(reply);
+    return recent ? extension->major_opcode : 0;
+#else
+    Q_UNUSED(c);
+    return 0;
+#endif
+}
+
+class XServerPointerSource : public PointerSource, public QAbstractNativeEventFilter
+{
+public:
+    explicit XServerPointerSource(xcb_connection_t *c)
+        : mConnection(c)
+        , mRoot(rootWindow(c))
+        , mOpcode(rawMotionOpcode(c))
+    {
+        if (mOpcode)
+            qGuiApp->installNativeEventFilter(this);
+    }
+
+    ~XServerPointerSource() override
+    {
+        if (qGuiApp)
+            qGuiApp->removeNativeEventFilter(this);
+    }
+
+    std::optional<CursorReading> read(HWND window) override
+    {
+        const auto answer = X11::queryPointer(window ? window->winId() : mRoot);
+        if (!answer)
+            return std::nullopt;
+        // The server works in device pixels; the program in logical ones.
+        const qreal ratio = window ? window->devicePixelRatioF() : qGuiApp->devicePixelRatio();
+        const QPoint screen = (QPointF(answer->root) / ratio).toPoint();
+        // On another X screen the window point means nothing; Qt's mapping
+        // is the best there is.
+        const QPoint client = !window ? screen
+            : answer->sameScreen      ? (QPointF(answer->window) / ratio).toPoint()
+                                      : window->mapFromGlobal(screen);
+        return CursorReading { { screen.x(), screen.y() }, { client.x(), client.y() } };
+    }
+
+    bool reportsMotion() const override { return mOpcode != 0; }
+
+    void listen(bool on) override
+    {
+#ifdef OGLON_XINPUT2
+        if (!mOpcode || mListening == on)
+            return;
+        mListening = on;
+        struct
+        {
+            xcb_input_event_mask_t head;
+            uint32_t bits;
+        } mask { { XCB_INPUT_DEVICE_ALL_MASTER, 1 },
+            on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u };
+        xcb_input_xi_select_events(mConnection, mRoot, 1, &mask.head);
+        xcb_flush(mConnection);
+#else
+        Q_UNUSED(on);
+#endif
+    }
+
+    QString name() const override
+    {
+        return mOpcode ? QStringLiteral("X server (XInput2 raw motion)")
+                       : QStringLiteral("X server (polled)");
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+#ifdef OGLON_XINPUT2
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        const uint8_t kind = event->response_type & ~0x80;
+        if (kind == XCB_MOTION_NOTIFY || kind == XCB_ENTER_NOTIFY) {
+            // A warp over the program's own windows arrives as plain motion.
+            if (mListening)
+                emit moved();
+            return false;
+        }
+        if (kind != XCB_GE_GENERIC)
+            return false;
+        const auto *generic = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
+        if (generic->extension != mOpcode)
+            return false;
+        if (generic->event_type == XCB_INPUT_RAW_MOTION) {
+            if (mListening)
+                emit moved();
+            return true; // ours alone; Qt has no use for it
+        }
+        if ((generic->event_type == XCB_INPUT_MOTION || generic->event_type == XCB_INPUT_ENTER)
+            && mListening)
+            emit moved();
+#else
+        Q_UNUSED(type);
+        Q_UNUSED(message);
+#endif
+        return false;
+    }
+
+private:
+    xcb_connection_t *mConnection;
+    xcb_window_t mRoot;
+    uint8_t mOpcode;
+    bool mListening = false;
+};
+
+} // namespace
+
+namespace X11 {
+
+PointerSource *createPointerSource()
+{
+    xcb_connection_t *c = connection();
+    return c ? new XServerPointerSource(c) : nullptr;
+}
+
+} // namespace X11

@@ -1,0 +1,215 @@
+// The pupils follow real pointer motion (XTEST, as a mouse makes it) at once,
+// also during another client's pointer grab, and a warp within a check or
+// two; while the pointer rests the program asks the X server nothing but
+// those checks. Without XInput2 it polls every 100 ms instead.
+#include "e2e.h"
+
+#include <QtTest>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <xcb/record.h>
+
+using namespace e2e;
+
+namespace {
+
+constexpr uint8_t QueryPointerRequest = 38;
+// RECORD's categories of what it reports.
+constexpr uint8_t FromClient = 1, EndOfData = 5;
+
+// Timestamps of every QueryPointer a client sends, through the server's
+// RECORD extension: nothing stands between the program and the server.
+class QueryLog
+{
+public:
+    QueryLog()
+    {
+        mContext = xcb_generate_id(connection());
+        xcb_record_range_t range {};
+        range.core_requests = { QueryPointerRequest, QueryPointerRequest };
+        xcb_record_client_spec_t everyone = XCB_RECORD_CS_ALL_CLIENTS;
+        xcb_record_create_context(connection(), mContext, 0, 1, 1, &everyone, &range);
+        xcb_flush(connection());
+        mData = xcb_connect(nullptr, nullptr);
+        mReader = std::thread([this] { read(); });
+    }
+    ~QueryLog()
+    {
+        xcb_record_disable_context(connection(), mContext);
+        xcb_flush(connection());
+        mReader.join();
+        xcb_record_free_context(connection(), mContext);
+        xcb_flush(connection());
+        xcb_disconnect(mData);
+    }
+    // QueryPointer requests of the client owning `window` after `since` (ms
+    // on the test's clock).
+    QList<qint64> queries(Window window, qint64 since)
+    {
+        const uint32_t base = window & ~xcb_get_setup(connection())->resource_id_mask;
+        std::lock_guard<std::mutex> lock(mMutex);
+        QList<qint64> times;
+        for (const auto &[client, at] : mSeen)
+            if (client == base && at > since)
+                times << at;
+        return times;
+    }
+    static qint64 now() { return clock().elapsed(); }
+
+private:
+    static QElapsedTimer &clock()
+    {
+        static QElapsedTimer timer = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return timer;
+    }
+    void read()
+    {
+        const auto cookie = xcb_record_enable_context(mData, mContext);
+        while (auto *reply = xcb_record_enable_context_reply(mData, cookie, nullptr)) {
+            const bool end = reply->category == EndOfData;
+            if (reply->category == FromClient) {
+                std::lock_guard<std::mutex> lock(mMutex);
+                mSeen.append({ reply->xid_base, now() });
+            }
+            free(reply);
+            if (end)
+                break;
+        }
+    }
+    xcb_record_context_t mContext;
+    xcb_connection_t *mData;
+    std::thread mReader;
+    std::mutex mMutex;
+    QList<QPair<uint32_t, qint64>> mSeen;
+};
+
+// The pointer's place in a straight run of motion (XTEST), in a few steps.
+bool moveBy(QPoint by)
+{
+    const QString x = QString::number(by.x() / 2), y = QString::number(by.y() / 2);
+    return xdotool({ "mousemove_relative", "--", x, y, "mousemove_relative", "--",
+        QString::number(by.x() - by.x() / 2), QString::number(by.y() - by.y() / 2) });
+}
+
+} // namespace
+
+class TestPointer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pupilsFollow_data();
+    void pupilsFollow();
+
+private:
+    // Waits until the program has rested long enough to check only every 2 s.
+    bool resting(QString *seen);
+
+    std::unique_ptr<QueryLog> log;
+    std::unique_ptr<Oglon> oglon;
+    bool polled = false;
+};
+
+void TestPointer::initTestCase()
+{
+    const xcb_query_extension_reply_t *record
+        = xcb_get_extension_data(connection(), &xcb_record_id);
+    QVERIFY2(record && record->present, "the X server has no RECORD extension");
+    QVERIFY(movePointer({ 100, 100 }));
+    log = std::make_unique<QueryLog>();
+}
+
+bool TestPointer::resting(QString *seen)
+{
+    // Checks come 200, 400 and 800 ms apart after motion, then 2 s apart: a
+    // gap of more than a second means the long ones have begun. Then the next
+    // check, and nothing in between.
+    qint64 last = 0;
+    const Window head = oglon->head();
+    if (!QTest::qWaitFor(
+            [&] {
+                const QList<qint64> all = log->queries(head, 0);
+                last = all.isEmpty() ? 0 : all.last();
+                return last && QueryLog::now() - last > 1100;
+            },
+            3 * Deadline)
+        || !QTest::qWaitFor([&] { return !log->queries(head, last).isEmpty(); }, Deadline))
+        return false;
+    const qint64 next = log->queries(head, last).first();
+    *seen = QStringLiteral("checks %1 ms apart").arg(next - last);
+    return next - last >= 1800;
+}
+
+void TestPointer::pupilsFollow_data()
+{
+    QTest::addColumn<bool>("polled"); // XInput2 switched off
+    QTest::addColumn<QString>("how"); // motion, grabbed (motion during a grab), warp
+    QTest::addColumn<QPoint>("to"); // the pointer's target, in head pixels
+    QTest::addColumn<int>("within"); // ms from the input to the program's question
+    QTest::newRow("motion") << false << "motion" << QPoint(-300, 80) << 500;
+    QTest::newRow("motion during a grab") << false << "grabbed" << QPoint(400, 82) << 500;
+    QTest::newRow("warp") << false << "warp" << QPoint(46, -250) << 2500;
+    QTest::newRow("no XInput2: motion") << true << "motion" << QPoint(40, 420) << 500;
+}
+
+void TestPointer::pupilsFollow()
+{
+    QFETCH(bool, polled);
+    QFETCH(QString, how);
+    QFETCH(QPoint, to);
+    QFETCH(int, within);
+    if (!oglon || polled != this->polled) {
+        oglon.reset();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (polled)
+            environment.insert("OGLON_POLL_POINTER", "1");
+        oglon = std::make_unique<Oglon>();
+        QVERIFY(oglon->start(environment));
+        this->polled = polled;
+    }
+    const Window head = oglon->head();
+
+    QString seen;
+    if (polled) {
+        // Polled: ten questions a second, moving or not.
+        QTest::qWait(1000);
+        QVERIFY(log->queries(head, QueryLog::now() - 1000).size() >= 5);
+    } else {
+        // At rest: nothing but a check every 2 s. The input comes right after
+        // one, so only the motion itself can explain a quick answer.
+        QVERIFY2(resting(&seen), qPrintable(seen));
+    }
+
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection())).data->root;
+    if (how == "grabbed") {
+        auto *grab = xcb_grab_pointer_reply(connection(),
+            xcb_grab_pointer(connection(), 0, root, XCB_EVENT_MASK_POINTER_MOTION,
+                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+            nullptr);
+        QVERIFY(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+        free(grab);
+    }
+    const QPoint target = oglon->onHead(to);
+    const qint64 input = QueryLog::now();
+    QVERIFY(how == "warp" ? xdotool(warpTo(target)) : moveBy(target - pointer()));
+    QVERIFY(QTest::qWaitFor([&] { return pointer() == target; }, Deadline));
+    // Asked soon after the input: by the motion, not by a check that
+    // happened to come.
+    QVERIFY(QTest::qWaitFor([&] { return !log->queries(head, input).isEmpty(); }, Deadline));
+    const qint64 asked = log->queries(head, input).first() - input;
+    QVERIFY2(asked <= within, qPrintable(QStringLiteral("%1 ms").arg(asked)));
+    QVERIFY2(pupilsReach(head, expectedPupils(to), &seen), qPrintable(seen));
+    if (how == "grabbed") {
+        xcb_ungrab_pointer(connection(), XCB_CURRENT_TIME);
+        xcb_flush(connection());
+    }
+}
+
+QTEST_MAIN(TestPointer)
+#include "tst_e2e_pointer.moc"

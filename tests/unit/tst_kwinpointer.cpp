@@ -1,0 +1,129 @@
+#include "desktop/kwinpointer.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QtTest>
+
+class TestKWinPointer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mapping_data();
+    void mapping();
+    void sourceChoice_data();
+    void sourceChoice();
+    void javaScriptString_data();
+    void javaScriptString();
+    void privateFile();
+};
+
+// The head is 91 x 159 program pixels; KWin gives its frame in its own
+// logical pixels, which differ from the program's where XWayland or Qt scales.
+void TestKWinPointer::mapping_data()
+{
+    QTest::addColumn<QPointF>("pointer");
+    QTest::addColumn<QRectF>("frame");
+    QTest::addColumn<QPoint>("screen");
+    QTest::addColumn<QPoint>("client");
+    QTest::newRow("scale 1") << QPointF(500, 400) << QRectF(466, 304, 91, 159) << QPoint(500, 400)
+                             << QPoint(34, 96);
+    QTest::newRow("left of and above the head")
+        << QPointF(10.5, 20) << QRectF(466, 304, 91, 159) << QPoint(10, 20) << QPoint(-456, -284);
+    QTest::newRow("scale 2, X11 drawn at 1 and enlarged by KWin")
+        << QPointF(300, 200) << QRectF(200, 100, 91, 159) << QPoint(300, 200) << QPoint(100, 100);
+    QTest::newRow("scale 2, XWayland scaling, program at ratio 1")
+        << QPointF(100.5, 50) << QRectF(80, 40, 45.5, 79.5) << QPoint(201, 100) << QPoint(41, 20);
+    QTest::newRow("scale 2, XWayland scaling, program at ratio 2")
+        << QPointF(100.5, 50) << QRectF(80, 40, 91, 159) << QPoint(100, 50) << QPoint(20, 10);
+    QTest::newRow("scale 1, program at ratio 2")
+        << QPointF(400, 300) << QRectF(100, 100, 182, 318) << QPoint(200, 150) << QPoint(150, 100);
+}
+
+void TestKWinPointer::mapping()
+{
+    QFETCH(QPointF, pointer);
+    QFETCH(QRectF, frame);
+    QFETCH(QPoint, screen);
+    QFETCH(QPoint, client);
+    const std::optional<CursorReading> reading = MapFromCompositor(pointer, frame, { 91, 159 });
+    QVERIFY(reading);
+    QCOMPARE(QPoint(reading->screen.x, reading->screen.y), screen);
+    QCOMPARE(QPoint(reading->client.x, reading->client.y), client);
+    // A head KWin has not placed yet tells nothing.
+    QVERIFY(!MapFromCompositor(pointer, QRectF(0, 0, 0, 0), { 91, 159 }));
+}
+
+void TestKWinPointer::sourceChoice_data()
+{
+    QTest::addColumn<bool>("wayland");
+    QTest::addColumn<bool>("x11");
+    QTest::addColumn<bool>("kwin");
+    QTest::addColumn<PointerChoice>("choice");
+    QTest::newRow("X11 session") << false << true << false << PointerChoice::XServer;
+    QTest::newRow("X11 session, KWin on the bus")
+        << false << true << true << PointerChoice::XServer;
+    QTest::newRow("Plasma Wayland") << true << true << true << PointerChoice::KWin;
+    QTest::newRow("other Wayland") << true << true << false << PointerChoice::X11WindowsOnly;
+    QTest::newRow("native Wayland by -platform") << true << false << true << PointerChoice::XServer;
+}
+
+void TestKWinPointer::sourceChoice()
+{
+    QFETCH(bool, wayland);
+    QFETCH(bool, x11);
+    QFETCH(bool, kwin);
+    QFETCH(PointerChoice, choice);
+    QCOMPARE(ChoosePointerSource(wayland, x11, kwin), choice);
+}
+
+void TestKWinPointer::javaScriptString_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("bus name") << QStringLiteral(":1.42");
+    QTest::newRow("quotes and backslash") << QStringLiteral("a\"b'c\\\"; evil(); \"");
+    QTest::newRow("line ends") << QStringLiteral("a\nb\rc\u2028d\u2029e");
+    QTest::newRow("non-ASCII") << QStringLiteral("K\u00f6pf\u00e9 \U0001F600");
+}
+
+// Quoted, with nothing but ASCII letters, digits and \u escapes inside, and
+// the escapes spell the value.
+void TestKWinPointer::javaScriptString()
+{
+    QFETCH(QString, value);
+    const QString literal = JavaScriptString(value);
+    static const QRegularExpression safe(QStringLiteral("^\"([A-Za-z0-9]|\\\\u[0-9a-f]{4})*\"$"));
+    QVERIFY2(safe.match(literal).hasMatch(), qPrintable(literal));
+    QString decoded;
+    for (int i = 1; i < literal.size() - 1; ++i) {
+        if (literal.at(i) == u'\\') {
+            decoded += QChar(literal.mid(i + 2, 4).toUShort(nullptr, 16));
+            i += 5;
+        } else {
+            decoded += literal.at(i);
+        }
+    }
+    QCOMPARE(decoded, value);
+}
+
+void TestKWinPointer::privateFile()
+{
+    QTemporaryDir directory;
+    std::unique_ptr<QTemporaryFile> first = WritePrivateFile(directory.path(), "one");
+    std::unique_ptr<QTemporaryFile> second = WritePrivateFile(directory.path(), "two");
+    QVERIFY(first && second);
+    QVERIFY(first->fileName() != second->fileName());
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+        | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    QCOMPARE(QFileInfo(first->fileName()).permissions() & others, QFile::Permissions());
+    QVERIFY(first->open());
+    QCOMPARE(first->readAll(), QByteArray("one"));
+    const QString name = first->fileName();
+    first.reset();
+    QVERIFY(!QFile::exists(name));
+    QVERIFY(!WritePrivateFile(directory.filePath("missing"), "three"));
+}
+
+QTEST_APPLESS_MAIN(TestKWinPointer)
+#include "tst_kwinpointer.moc"
