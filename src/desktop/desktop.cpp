@@ -239,8 +239,8 @@ void BeginDrag(HWND window, float x, float y)
         return;
     // The server's word for the client area's place: the toolkit's idea of
     // the frame round it may lag behind the window manager.
-    if (const auto origin = X11::translateFromRoot(window->internalWinId(), QPoint(0, 0))) {
-        dragStart.client = -*origin;
+    if (const auto answer = X11::queryPointer(window->internalWinId())) {
+        dragStart.client = answer->root - answer->window;
         dragStart.pointer
             = dragStart.client + (dragStart.pressed * window->devicePixelRatioF()).toPoint();
         dragStart.native = true;
