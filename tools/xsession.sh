@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Runs a command on a private X server (Xvfb, on a free display) under the
-# openbox window manager, then ends both. Usage: xsession.sh COMMAND [ARGS...]
+# Runs a command on a private X server (Xvfb, on a free display) under a
+# window manager, then ends both. Usage: xsession.sh COMMAND [ARGS...]
 # OGLON_XVFB_ARGS replaces the screen setup (default: one 1024x768 screen).
+# OGLON_WM chooses the window manager: openbox (default), icewm, fluxbox,
+# xfwm4, metacity, fvwm, kwin_x11 or none. Each runs with a private, minimal
+# configuration: no desktop menus, panels or taskbars that a stray press in a
+# test could open or that would take screen space.
 set -u
 
 work=$(mktemp -d)
@@ -40,17 +44,56 @@ chmod 700 "$XDG_RUNTIME_DIR"
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
 
-# openbox as installed, less its desktop menus: a stray press on the empty
-# desktop in a test must not open them.
-mkdir -p "$XDG_CONFIG_HOME/openbox"
-awk '/<context name="Root">/ { skip = 1 } !skip { print } skip && /<\/context>/ { skip = 0 }' \
-    /etc/xdg/openbox/rc.xml >"$XDG_CONFIG_HOME/openbox/rc.xml"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
+wm=${OGLON_WM:-openbox}
+config=$XDG_CONFIG_HOME
+case $wm in
+openbox)
+    # openbox as installed, less its desktop menus.
+    mkdir -p "$config/openbox"
+    awk '/<context name="Root">/ { skip = 1 } !skip { print } skip && /<\/context>/ { skip = 0 }' \
+        /etc/xdg/openbox/rc.xml >"$config/openbox/rc.xml"
+    wm_command=(openbox --sm-disable) ;;
+icewm)
+    mkdir -p "$HOME/.icewm"
+    printf '%s\n' ShowTaskBar=0 DesktopWinMenuButton=0 DesktopWinListButton=0 \
+        DesktopMenuButton=0 ShowPopupsAbovePointer=0 >"$HOME/.icewm/preferences"
+    wm_command=(icewm --no-runonce) ;;
+fluxbox)
+    mkdir -p "$HOME/.fluxbox"
+    : >"$HOME/.fluxbox/menu"
+    : >"$HOME/.fluxbox/keys"
+    printf '%s\n' 'session.screen0.toolbar.visible: false' \
+        "session.menuFile: $HOME/.fluxbox/menu" "session.keyFile: $HOME/.fluxbox/keys" \
+        'session.screen0.defaultDeco: NORMAL' >"$HOME/.fluxbox/init"
+    wm_command=(fluxbox -rc "$HOME/.fluxbox/init") ;;
+xfwm4)
+    # xfwm4 reads its settings over D-Bus: a bus of its own, for it alone.
+    wm_command=(dbus-run-session -- xfwm4 --compositor=off --sm-client-disable) ;;
+metacity)
+    export GSETTINGS_BACKEND=memory
+    wm_command=(metacity --sm-disable) ;;
+fvwm)
+    # The default look (every window decorated, ours too), without the root
+    # menus and modules of the default configuration.
+    printf '%s\n' 'Style * ClickToFocus, EWMHUseStackingOrderHints' 'Mouse 0 R A -' \
+        >"$config/fvwm.config"
+    wm_command=(fvwm -f "$config/fvwm.config") ;;
+kwin_x11)
+    export KDE_FULL_SESSION=
+    wm_command=(kwin_x11 --replace) ;;
+none)
+    wm_command=() ;;
+*)
+    echo "xsession: unknown window manager '$wm'" >&2; exit 2 ;;
+esac
 wm_ready() { xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-if ! wait_for 20 wm_ready; then
-    echo "xsession: openbox did not start" >&2; cat "$work/openbox.log" >&2; exit 1
+if [ ${#wm_command[@]} -gt 0 ]; then
+    "${wm_command[@]}" >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    if ! wait_for 30 wm_ready; then
+        echo "xsession: $wm did not start" >&2; cat "$work/wm.log" >&2; exit 1
+    fi
 fi
 
-export OGLON_WM_PID=$wm_pid OGLON_XVFB_PID=$xvfb_pid
+export OGLON_WM=$wm OGLON_WM_PID=$wm_pid OGLON_XVFB_PID=$xvfb_pid
 "$@"

@@ -9,35 +9,54 @@
 #include <QPointer>
 #include <QPolygon>
 #include <QProcess>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
-// What X11 keeps per native window (the input shape, the skip-taskbar
-// state) is lost when Qt re-creates the window, so it is kept on the widget
-// and handed to every native window the widget gets.
-const char *const InputRegionProperty = "_oglon_input_region";
+// What X11 keeps per native window (the shapes, the skip-taskbar state) is
+// lost when Qt re-creates the window, so it is kept on the widget and handed
+// to every native window the widget gets.
+const char *const RegionProperty = "_oglon_region";
 const char *const SkipTaskbarProperty = "_oglon_skip_taskbar";
+
+// The shapes are in device pixels: they are laid again whenever the window
+// moves to a screen of another density.
+void applyShapes(QWidget *window)
+{
+    const QVariant region = window->property(RegionProperty);
+    if (region.isValid() && window->internalWinId())
+        X11::setShapes(
+            window->internalWinId(), region.value<HRGN>().scaled(window->devicePixelRatioF()));
+}
 
 void applyNativeState(QWidget *window)
 {
     const WId id = window->internalWinId();
     if (!id)
         return;
-    const QVariant input = window->property(InputRegionProperty);
-    if (input.isValid()) {
-        const qreal ratio = window->devicePixelRatioF();
-        QRegion device;
-        for (const QRect &r : input.value<QRegion>())
-            device += QRect((QPointF(r.topLeft()) * ratio).toPoint(), r.size() * ratio);
-        X11::setInputShape(id, device);
-    }
+    applyShapes(window);
     if (window->property(SkipTaskbarProperty).toBool())
         X11::addSkipTaskbarState(id);
+}
+
+// On a monitor of another density the window takes its size there too: Qt
+// resizes it only when the change reaches it between moves, not in the
+// middle of a fast drag.
+void onNewScreen(QWidget *window)
+{
+    applyShapes(window);
+    const QPointer<QWidget> watched(window);
+    QTimer::singleShot(0, window, [watched] {
+        if (watched && watched->internalWinId())
+            X11::resizeTo(watched->internalWinId(),
+                (QSizeF(watched->size()) * watched->devicePixelRatioF()).toSize());
+    });
 }
 
 class NativeStateKeeper : public QObject
@@ -57,6 +76,8 @@ protected:
     {
         if (event->type() == QEvent::WinIdChange)
             applyNativeState(static_cast<QWidget *>(watched));
+        else if (event->type() == QEvent::ScreenChangeInternal)
+            onNewScreen(static_cast<QWidget *>(watched));
         return false;
     }
 };
@@ -94,22 +115,34 @@ bool ScreenToClient(HWND window, POINT *point)
     return true;
 }
 
+QRegion HRGN::scaled(qreal ratio) const
+{
+    QPolygon device;
+    for (const QPoint &p : mPolygon)
+        device << (QPointF(p) * ratio).toPoint();
+    return QRegion(device, mRule);
+}
+
 HRGN CreatePolygonRgn(const POINT *points, int count, int fillMode)
 {
     QPolygon polygon;
     for (int i = 0; points && i < count; ++i)
         polygon << QPoint(points[i].x, points[i].y);
-    return QRegion(polygon, fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+    return { polygon, fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill };
 }
 
 bool SetWindowRgn(HWND window, const HRGN &region, bool redraw)
 {
     if (!window)
         return false;
-    // Qt shapes what is drawn; the input shape is set as well so that the
-    // cut-away parts let presses through to the windows beneath.
-    window->setMask(region);
-    window->setProperty(InputRegionProperty, QVariant::fromValue(region));
+    // On X11 both the drawn and the input shape are laid from the polygon in
+    // device pixels, so that the cut-away parts let presses through to the
+    // windows beneath and the two shapes agree at every scale. Qt's mask,
+    // scaled rectangle by rectangle and laid on the native window after
+    // ours, would disagree; it serves where there is no X11.
+    if (!X11::available())
+        window->setMask(region);
+    window->setProperty(RegionProperty, QVariant::fromValue(region));
     NativeStateKeeper::watch(window);
     applyNativeState(window);
     if (redraw)
@@ -134,6 +167,12 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int, int, int, int, unsigned)
         window->overrideWindowFlags(windowFlags);
         if (QWindow *handle = window->windowHandle())
             handle->setFlags(windowFlags);
+        // IceWM also puts a window that starts above others in the old GNOME
+        // layer, and keeps it there until that layer is changed too.
+        X11::setOnTopLayer(window->internalWinId(), topmost);
+        // Without a window manager nobody keeps it up: raise it now at least.
+        if (topmost)
+            window->raise();
     }
     return true;
 }
@@ -192,4 +231,144 @@ void SkipTaskbar(HWND window)
     window->setProperty(SkipTaskbarProperty, true);
     NativeStateKeeper::watch(window);
     applyNativeState(window);
+}
+
+namespace {
+
+// Where the drag started, in device pixels as the server sees them: the
+// client area's corner and the pressed point on the screen; and the pressed
+// client point for platforms without X11.
+struct DragStart
+{
+    QPoint client;
+    QPoint pointer;
+    QPointF pressed;
+    bool native = false;
+} dragStart;
+
+// A screen point in device pixels. Qt keeps each screen's corner where it
+// is and scales the rest of the screen by the screen's own ratio.
+QPoint toDevice(const QPointF &logical)
+{
+    const QScreen *screen = QGuiApplication::screenAt(logical.toPoint());
+    if (!screen)
+        return logical.toPoint();
+    const QPointF origin = screen->geometry().topLeft();
+    return (origin + (logical - origin) * screen->devicePixelRatio()).toPoint();
+}
+
+} // namespace
+
+void BeginDrag(HWND window, float x, float y)
+{
+    dragStart.pressed = { x, y };
+    dragStart.native = false;
+    if (!window || !window->internalWinId())
+        return;
+    // The server's word for the client area's place: the toolkit's idea of
+    // the frame round it may lag behind the window manager.
+    if (const auto answer = X11::queryPointer(window->internalWinId())) {
+        dragStart.client = answer->root - answer->window;
+        dragStart.pointer
+            = dragStart.client + (dragStart.pressed * window->devicePixelRatioF()).toPoint();
+        dragStart.native = true;
+    }
+}
+
+void DragWindow(HWND window, float x, float y)
+{
+    if (!window)
+        return;
+    // Device pixels: the toolkit's logical coordinates jump where monitors of
+    // different density meet.
+    if (dragStart.native) {
+        X11::moveClientTo(window->internalWinId(),
+            dragStart.client + toDevice(QPointF(x, y)) - dragStart.pointer);
+        return;
+    }
+    const QPoint client = (QPointF(x, y) - dragStart.pressed).toPoint();
+    window->move(client - (window->geometry().topLeft() - window->pos()));
+}
+
+namespace {
+
+// The region's extent on the screen, in logical pixels.
+QRect regionOnScreen(QWidget *window)
+{
+    const QVariant region = window->property(RegionProperty);
+    const QRect local
+        = region.isValid() ? QRegion(region.value<HRGN>()).boundingRect() : window->rect();
+    return local.translated(window->geometry().topLeft());
+}
+
+int distance(const QRect &area, const QPoint &point)
+{
+    const int dx = qMax(qMax(area.left() - point.x(), point.x() - area.right()), 0);
+    const int dy = qMax(qMax(area.top() - point.y(), point.y() - area.bottom()), 0);
+    return dx + dy;
+}
+
+void bringOntoScreen(QWidget *window)
+{
+    const QRect extent = regionOnScreen(window);
+    const QScreen *nearest = nullptr;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        if (screen->geometry().contains(extent))
+            return;
+        if (!nearest
+            || distance(screen->geometry(), extent.center())
+                < distance(nearest->geometry(), extent.center()))
+            nearest = screen;
+    }
+    if (!nearest)
+        return;
+    const QRect area = nearest->geometry();
+    const QPoint to(qBound(area.left(), extent.left(), area.right() + 1 - extent.width()),
+        qBound(area.top(), extent.top(), area.bottom() + 1 - extent.height()));
+    window->move(window->pos() + to - extent.topLeft());
+}
+
+} // namespace
+
+void KeepOnScreen(HWND window)
+{
+    if (!window)
+        return;
+    // The window manager may move the window itself once the screens have
+    // changed: look again once it has had its say.
+    auto *settle = new QTimer(window);
+    settle->setSingleShot(true);
+    settle->setInterval(300);
+    QObject::connect(settle, &QTimer::timeout, window, [window] { bringOntoScreen(window); });
+    const auto changed = [settle] { settle->start(); };
+    const auto watch = [window, changed](QScreen *screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, window, changed);
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, window, [watch, changed](QScreen *s) {
+        watch(s);
+        changed();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, window, changed);
+}
+
+void QuitWhenDestroyed(HWND window)
+{
+    const QPointer<QWidget> watched(window);
+    X11::watchDestroyed([watched](unsigned long id) {
+        // Qt destroys native windows of its own when it re-creates them; only
+        // the loss of the one the head has now ends the program.
+        if (watched && id == watched->internalWinId())
+            QCoreApplication::exit(0);
+    });
+}
+
+bool CanOpenDisplay(const char *display)
+{
+    if (X11::canConnect(display))
+        return true;
+    const QByteArray name = display ? QByteArray(display) : qgetenv("DISPLAY");
+    std::fprintf(stderr, "oglon: cannot open the X display '%s'\n", name.constData());
+    return false;
 }

@@ -3,6 +3,7 @@
 // platform lives behind these calls; the windows never see X11.
 #pragma once
 
+#include <QPolygon>
 #include <QRegion>
 #include <cstdint>
 #include <functional>
@@ -24,10 +25,32 @@ inline bool operator!=(const POINT &a, const POINT &b)
     return !(a == b);
 }
 
-// A window handle is the top-level widget; a region is a value, so handing
-// it to a window leaves nothing for the caller to free.
+// A window handle is the top-level widget.
 using HWND = QWidget *;
-using HRGN = QRegion;
+
+// A region is a value, so handing it to a window leaves nothing for the
+// caller to free. It keeps the polygon it was made from: at a fractional
+// device pixel ratio only the polygon itself, scaled, gives the pixels the
+// window really covers; scaling a region rectangle by rectangle leaves gaps.
+class HRGN
+{
+public:
+    HRGN() = default;
+    HRGN(const QPolygon &polygon, Qt::FillRule rule)
+        : mPolygon(polygon)
+        , mRule(rule)
+    { }
+
+    HRGN translated(int dx, int dy) const { return { mPolygon.translated(dx, dy), mRule }; }
+    HRGN translated(const QPoint &by) const { return translated(by.x(), by.y()); }
+    // The pixels covered at the given device pixel ratio.
+    QRegion scaled(qreal ratio) const;
+    operator QRegion() const { return scaled(1); }
+
+private:
+    QPolygon mPolygon;
+    Qt::FillRule mRule = Qt::OddEvenFill;
+};
 
 enum class ZOrder { HWND_TOPMOST = -1, HWND_NOTOPMOST = -2 };
 constexpr ZOrder HWND_TOPMOST = ZOrder::HWND_TOPMOST;
@@ -69,3 +92,23 @@ bool IsLeftButtonDown();
 
 // Keeps a window off the taskbar and the pager. Call before the first show.
 void SkipTaskbar(HWND window);
+
+// A drag keeps the client area moving exactly with the pointer, in the
+// screen's own pixels, whatever frame a window manager adds and whatever the
+// density of the monitors it crosses. BeginDrag takes the press at (x, y) in
+// client pixels; DragWindow follows the pointer, now at (x, y) on the screen.
+void BeginDrag(HWND window, float x, float y);
+void DragWindow(HWND window, float x, float y);
+
+// When the screens change (a monitor removed, a resolution lowered) and the
+// window's region is no longer wholly on a screen, moves it fully onto the
+// nearest one.
+void KeepOnScreen(HWND window);
+
+// Ends the program when another client destroys the window's native window.
+void QuitWhenDestroyed(HWND window);
+
+// Whether the X display the program is to use can be opened; `display` is
+// the name given on the command line, or null for $DISPLAY. Says why not on
+// stderr.
+bool CanOpenDisplay(const char *display);

@@ -1,5 +1,7 @@
 #include "x11.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QVector>
 #include <xcb/shape.h>
@@ -62,18 +64,190 @@ std::optional<Pointer> queryPointer(unsigned long window)
     return result;
 }
 
+namespace {
+
+void setShape(
+    xcb_connection_t *c, xcb_window_t window, xcb_shape_kind_t kind, const QRegion &region)
+{
+    QVector<xcb_rectangle_t> rects;
+    for (const QRect &r : region)
+        rects.append({ int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()) });
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
+        uint32_t(rects.size()), rects.constData());
+}
+
+} // namespace
+
 bool setInputShape(unsigned long window, const QRegion &region)
 {
     xcb_connection_t *c = connection();
     if (!c || !window)
         return false;
-    QVector<xcb_rectangle_t> rects;
-    for (const QRect &r : region)
-        rects.append({ int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()) });
-    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
-        xcb_window_t(window), 0, 0, uint32_t(rects.size()), rects.constData());
+    setShape(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, region);
     xcb_flush(c);
     return true;
+}
+
+bool setShapes(unsigned long window, const QRegion &region)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    setShape(c, xcb_window_t(window), XCB_SHAPE_SK_BOUNDING, region);
+    setShape(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, region);
+    xcb_flush(c);
+    return true;
+}
+
+bool setOnTopLayer(unsigned long window, bool onTop)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    constexpr uint32_t NormalLayer = 4;
+    constexpr uint32_t OnTopLayer = 6;
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = xcb_window_t(window);
+    message.type = atom(c, "_WIN_LAYER");
+    message.data.data32[0] = onTop ? OnTopLayer : NormalLayer;
+    xcb_send_event(c, 0, rootWindow(c),
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char *>(&message));
+    xcb_flush(c);
+    return true;
+}
+
+namespace {
+
+// The window's outermost ancestor below the root: the window manager's frame,
+// or the window itself when nothing reparented it.
+xcb_window_t frameOf(xcb_connection_t *c, xcb_window_t window)
+{
+    for (;;) {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        if (!tree)
+            return window;
+        const bool top = tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE;
+        const xcb_window_t parent = tree->parent;
+        free(tree);
+        if (top)
+            return window;
+        window = parent;
+    }
+}
+
+// How far the client area lies right of and below its frame's outer corner.
+QPoint frameOffset(xcb_connection_t *c, xcb_window_t window)
+{
+    xcb_get_geometry_reply_t *outer
+        = xcb_get_geometry_reply(c, xcb_get_geometry(c, frameOf(c, window)), nullptr);
+    xcb_translate_coordinates_reply_t *client = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, rootWindow(c), 0, 0), nullptr);
+    QPoint offset;
+    if (outer && client)
+        offset = QPoint(client->dst_x - outer->x, client->dst_y - outer->y);
+    free(outer);
+    free(client);
+    return offset;
+}
+
+// Asks the window manager to take the window's move requests as the place
+// of the client area itself (static gravity in WM_NORMAL_HINTS), the one
+// reading every window manager agrees on.
+void useStaticGravity(xcb_connection_t *c, xcb_window_t window)
+{
+    constexpr uint32_t PWinGravity = 1 << 9;
+    constexpr int Fields = 18;
+    constexpr int GravityField = 17;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(c,
+        xcb_get_property(c, 0, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, Fields),
+        nullptr);
+    uint32_t hints[Fields] = {};
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= Fields * 4)
+        memcpy(hints, xcb_get_property_value(reply), sizeof hints);
+    free(reply);
+    if ((hints[0] & PWinGravity) && hints[GravityField] == XCB_GRAVITY_STATIC)
+        return;
+    hints[0] |= PWinGravity;
+    hints[GravityField] = XCB_GRAVITY_STATIC;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+        XCB_ATOM_WM_SIZE_HINTS, 32, Fields, hints);
+}
+
+} // namespace
+
+bool resizeTo(unsigned long window, QSize size)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    xcb_get_geometry_reply_t *now
+        = xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window)), nullptr);
+    const bool same = now && now->width == size.width() && now->height == size.height();
+    free(now);
+    if (same)
+        return true;
+    const uint32_t values[] = { uint32_t(size.width()), uint32_t(size.height()) };
+    xcb_configure_window(
+        c, xcb_window_t(window), XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    xcb_flush(c);
+    return true;
+}
+
+bool moveClientTo(unsigned long window, QPoint rootPoint)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    const auto id = xcb_window_t(window);
+    // Only a frame that adds something (a caption) needs the client area's
+    // own place; where frame and client coincide, any gravity agrees.
+    if (frameOf(c, id) != id && frameOffset(c, id) != QPoint(0, 0))
+        useStaticGravity(c, id);
+    const QPoint request = rootPoint;
+    const uint32_t values[] = { uint32_t(request.x()), uint32_t(request.y()) };
+    xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
+    return true;
+}
+
+namespace {
+
+class DestroyWatch : public QAbstractNativeEventFilter
+{
+public:
+    std::function<void(unsigned long)> destroyed;
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY)
+            destroyed(reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window);
+        return false;
+    }
+};
+
+} // namespace
+
+void watchDestroyed(const std::function<void(unsigned long)> &destroyed)
+{
+    if (!connection())
+        return;
+    static DestroyWatch watch;
+    watch.destroyed = destroyed;
+    QCoreApplication::instance()->installNativeEventFilter(&watch);
+}
+
+bool canConnect(const char *display)
+{
+    xcb_connection_t *c = xcb_connect(display, nullptr);
+    const bool connected = !xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    return connected;
 }
 
 bool addSkipTaskbarState(unsigned long window)

@@ -4,6 +4,7 @@
 
 #include <QPoint>
 #include <QRegion>
+#include <functional>
 #include <optional>
 
 class PointerSource;
@@ -25,6 +26,27 @@ std::optional<Pointer> queryPointer(unsigned long window);
 
 // Sets the window's input shape, the area that receives pointer events.
 bool setInputShape(unsigned long window, const QRegion &region);
+// Sets the shape drawn and the input shape to the same device pixels.
+bool setShapes(unsigned long window, const QRegion &region);
+
+// Asks the window manager to keep the window in the layer of windows that
+// stay on top, or in the normal one, through the older GNOME layer hint as
+// well: window managers that know both (IceWM) keep the layer that hint
+// gave until it is changed the same way.
+bool setOnTopLayer(unsigned long window, bool onTop);
+
+// Gives the window this size in device pixels, where it lies.
+bool resizeTo(unsigned long window, QSize size);
+
+// Moves the window so that its client area's top-left lies at the root
+// point (device pixels), whatever frame the window manager put round it.
+bool moveClientTo(unsigned long window, QPoint rootPoint);
+
+// Calls `destroyed` with the id of every window of ours that is destroyed.
+void watchDestroyed(const std::function<void(unsigned long)> &destroyed);
+
+// Whether an X display can be opened, asked on a connection of its own.
+bool canConnect(const char *display);
 
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER to a window
 // that is not mapped yet; the window manager reads them when it maps it.

@@ -15,6 +15,27 @@ bool setInputShape(unsigned long, const QRegion &)
 {
     return false;
 }
+bool setShapes(unsigned long, const QRegion &)
+{
+    return false;
+}
+bool setOnTopLayer(unsigned long, bool)
+{
+    return false;
+}
+bool resizeTo(unsigned long, QSize)
+{
+    return false;
+}
+bool moveClientTo(unsigned long, QPoint)
+{
+    return false;
+}
+void watchDestroyed(const std::function<void(unsigned long)> &) { }
+bool canConnect(const char *)
+{
+    return true;
+}
 bool addSkipTaskbarState(unsigned long)
 {
     return false;

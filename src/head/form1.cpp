@@ -62,6 +62,8 @@ Form1::Form1(QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 
     SkipTaskbar(this);
+    KeepOnScreen(this);
+    QuitWhenDestroyed(this);
     Form_Load();
 
     connect(&Timer1, &TickPacer::timeout, this, &Form1::Timer1_Timer);
@@ -163,6 +165,7 @@ void Form1::Image1_MouseDown(int Button, int, float X, float Y)
         if (Timer1Interval() > 0) {
             DragX = X;
             DragY = Y;
+            BeginDrag(this, X + float(Image1->x()), Y + float(Image1->y()));
             setTimer1Interval(0);
             m_dragWatch.start();
         }
@@ -176,7 +179,7 @@ void Form1::Image1_MouseMove(int Button, int, float X, float Y)
     if (Button != 1 || Timer1Interval() != 0)
         return;
     // Keep the pressed point of the head under the pointer.
-    move(qRound(X - DragX - float(Image1->x())), qRound(Y - DragY - float(Image1->y())));
+    DragWindow(this, X, Y);
 }
 
 void Form1::Image1_MouseUp(int Button, int, float, float)

@@ -18,9 +18,11 @@ public:
     void setPosition(float left, float top);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *) override;
 
 private:
+    QString m_resource;
     QPixmap m_pixmap;
     float m_left = 0;
     float m_top = 0;

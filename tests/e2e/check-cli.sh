@@ -33,6 +33,16 @@ err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$oglon" 2>&1) || sta
 { [ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qi 'display' <<<"$err"; } ||
     fail "no display: status $status, said: $err"
 
+# A display that cannot be opened: one line naming it, status 1, no abort.
+free=99
+while [ -e "/tmp/.X11-unix/X$free" ]; do free=$((free + 1)); done
+for display in ":$free" garbage; do
+    status=0
+    err=$(DISPLAY=$display "$oglon" 2>&1) || status=$?
+    { [ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qF -- "$display" <<<"$err"; } ||
+        fail "DISPLAY=$display: status $status, said: $err"
+done
+
 # A Wayland session with XWayland: runs on X11 and says so once.
 WAYLAND_DISPLAY=wayland-test "$oglon" 2>"${TMPDIR:-/tmp}/oglon-wayland.$$" & pid=$!
 for _ in $(seq 100); do

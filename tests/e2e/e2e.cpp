@@ -245,11 +245,14 @@ bool movePointer(QPoint to, bool motion)
         && QTest::qWaitFor([&] { return pointer() == to; }, Deadline);
 }
 
-QRegion headOutline()
+QRegion headOutline(qreal ratio)
 {
     OutlinePolygon outline;
     LoadOutline(outline);
-    return CreatePolygonRgn(outline.data(), OutlineVertexCount, 0).translated(-OutlineOffset);
+    QPolygon polygon;
+    for (const POINT &p : outline)
+        polygon << (QPointF(QPoint(p.x, p.y) - OutlineOffset) * ratio).toPoint();
+    return QRegion(polygon, Qt::OddEvenFill);
 }
 
 QImage grab(const QRect &area)

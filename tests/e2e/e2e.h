@@ -51,8 +51,9 @@ bool isAbove(Window window);
 QList<quint32> cardinals(Window window, const char *property);
 // The bounding or input shape (XCB_SHAPE_SK_*) in client pixels.
 QRegion shape(Window window, int kind);
-// The head's outline in client pixels, the shape it should have.
-QRegion headOutline();
+// The head's outline in client pixels, the shape it should have; at a device
+// pixel ratio, the outline scaled and filled in device pixels.
+QRegion headOutline(qreal ratio = 1);
 QPoint pointer();
 // The window the window manager says is active (_NET_ACTIVE_WINDOW), or 0.
 Window activeWindow();

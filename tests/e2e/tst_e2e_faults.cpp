@@ -73,6 +73,7 @@ private slots:
     void windowManagerReplaced();
     void windowManagerRestarted();
     void xServerDies();
+    void headDestroyedFromOutside();
 
 private:
     // The openbox that manages the screen: xsession.sh's, until a test
@@ -175,6 +176,15 @@ void TestFaults::xServerDies()
     const QList<QByteArray> lines = program.readAllStandardError().trimmed().split('\n');
     QCOMPARE(lines.size(), 1);
     QVERIFY(!lines.front().isEmpty());
+}
+
+void TestFaults::headDestroyedFromOutside()
+{
+    Oglon oglon;
+    QVERIFY(oglon.start());
+    QVERIFY(xdotool({ "windowclose", QString::number(oglon.head()) }));
+    QVERIFY(oglon.process().waitForFinished(2000));
+    QCOMPARE(oglon.process().exitStatus(), QProcess::NormalExit);
 }
 
 QTEST_MAIN(TestFaults)

@@ -1,6 +1,7 @@
-// At a device pixel ratio of 2 the head is drawn from the detailed artwork:
-// twice the size in device pixels, cut to the doubled outline, with the
-// pupils where the arithmetic (in logical pixels) puts them, doubled.
+// At any device pixel ratio the head is cut to its outline scaled to device
+// pixels, drawn and taking input alike. At 2 it is drawn from the detailed
+// artwork, with the pupils where the arithmetic (in logical pixels) puts
+// them, doubled.
 #include "e2e.h"
 
 #include <QtTest>
@@ -12,14 +13,6 @@ namespace {
 
 constexpr int Ratio = 2;
 
-QRegion doubled(const QRegion &region)
-{
-    QRegion result;
-    for (const QRect &r : region)
-        result += QRect(r.topLeft() * Ratio, r.size() * Ratio);
-    return result;
-}
-
 } // namespace
 
 class TestHiDpi : public QObject
@@ -27,8 +20,42 @@ class TestHiDpi : public QObject
     Q_OBJECT
 
 private slots:
+    void shapedAtEveryScale_data();
+    void shapedAtEveryScale();
     void sharpAtTwice();
 };
+
+void TestHiDpi::shapedAtEveryScale_data()
+{
+    QTest::addColumn<QString>("scale"); // QT_SCALE_FACTOR, or empty
+    QTest::addColumn<int>("dpi"); // Xft.dpi, or 0
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("1.25") << "1.25" << 0 << 1.25;
+    QTest::newRow("1.5") << "1.5" << 0 << 1.5;
+    QTest::newRow("Xft.dpi 144") << QString() << 144 << 1.5;
+    QTest::newRow("2") << "2" << 0 << 2.0;
+}
+
+void TestHiDpi::shapedAtEveryScale()
+{
+    QFETCH(QString, scale);
+    QFETCH(int, dpi);
+    QFETCH(qreal, ratio);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!scale.isEmpty())
+        environment.insert("QT_SCALE_FACTOR", scale);
+    QProcess xrdb;
+    xrdb.start("xrdb", { "-load", "-" });
+    xrdb.write(dpi ? QStringLiteral("Xft.dpi: %1\n").arg(dpi).toLatin1() : QByteArray());
+    xrdb.closeWriteChannel();
+    QVERIFY(xrdb.waitForFinished() && xrdb.exitCode() == 0);
+    Oglon oglon;
+    QVERIFY(oglon.start(environment));
+    const Window head = oglon.head();
+    const QRegion expected = headOutline(ratio);
+    QCOMPARE(shape(head, XCB_SHAPE_SK_BOUNDING), expected);
+    QCOMPARE(shape(head, XCB_SHAPE_SK_INPUT), expected);
+}
 
 void TestHiDpi::sharpAtTwice()
 {
@@ -41,8 +68,6 @@ void TestHiDpi::sharpAtTwice()
     QCOMPARE(place.size(), HeadRect.size() * Ratio);
     QVERIFY(
         (place.center() - QRect(QPoint(0, 0), ScreenSize).center()).manhattanLength() <= 2 * Ratio);
-    QCOMPARE(shape(head, XCB_SHAPE_SK_BOUNDING), doubled(headOutline()));
-    QCOMPARE(shape(head, XCB_SHAPE_SK_INPUT), doubled(headOutline()));
 
     for (const QPoint logical : { QPoint(300, 81), QPoint(-150, -100), QPoint(46, 250) }) {
         QVERIFY(movePointer(place.topLeft() + logical * Ratio));

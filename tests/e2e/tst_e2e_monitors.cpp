@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtTest>
+#include <xcb/shape.h>
 
 using namespace e2e;
 
@@ -15,6 +16,7 @@ class TestMonitors : public QObject
 
 private slots:
     void followsOntoTheOtherMonitor();
+    void dragOntoADenserMonitor();
 };
 
 void TestMonitors::followsOntoTheOtherMonitor()
@@ -33,6 +35,27 @@ void TestMonitors::followsOntoTheOtherMonitor()
         QVERIFY2(pupilsReach(oglon.head(), expectedPupils(screen - HeadRect.topLeft()), &seen),
             qPrintable(seen));
     }
+}
+
+void TestMonitors::dragOntoADenserMonitor()
+{
+    // Dragged onto a monitor of twice the density, the head takes twice the
+    // size and shape there, moving with the pointer without a jump.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_SCREEN_SCALE_FACTORS", "1;2");
+    Oglon oglon;
+    QVERIFY(oglon.start(environment));
+    const Window head = oglon.head();
+    QCOMPARE(clientRect(head), HeadRect);
+    QStringList drag = warpTo(oglon.onHead({ 40, 100 })) + QStringList { "mousedown", "1" };
+    for (int i = 0; i < 20; ++i)
+        drag += { "mousemove_relative", "--", "40", "0" };
+    QVERIFY(xdotool(drag));
+    QTRY_COMPARE_WITH_TIMEOUT(clientRect(head),
+        QRect(HeadRect.topLeft() + QPoint(800, 0), HeadRect.size() * 2), Deadline);
+    QVERIFY(xdotool({ "mouseup", "1" }));
+    QTRY_COMPARE_WITH_TIMEOUT(shape(head, XCB_SHAPE_SK_BOUNDING), headOutline(2), Deadline);
+    QCOMPARE(shape(head, XCB_SHAPE_SK_INPUT), headOutline(2));
 }
 
 QTEST_MAIN(TestMonitors)
