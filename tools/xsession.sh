@@ -11,10 +11,20 @@ set -u
 work=$(mktemp -d)
 xvfb_pid=
 wm_pid=
+# Asks a process to end, then insists: fluxbox can hang in its own handler
+# of SIGTERM, and the session must end all the same.
+stop() { # pid
+    local tries=40
+    kill "$1" 2>/dev/null || return 0
+    while [ $tries -gt 0 ] && ps -o stat= -p "$1" | grep -qv Z; do
+        sleep 0.05; tries=$((tries - 1))
+    done
+    kill -KILL "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
 cleanup() {
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
+    [ -n "$wm_pid" ] && stop "$wm_pid"
+    [ -n "$xvfb_pid" ] && stop "$xvfb_pid"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -59,9 +69,16 @@ icewm)
         DesktopMenuButton=0 ShowPopupsAbovePointer=0 >"$HOME/.icewm/preferences"
     wm_command=(icewm --no-runonce) ;;
 fluxbox)
+    # fluxbox restores the last wallpaper (fbsetbg -z) at start and on every
+    # change of screen size. With none remembered and no wallpaper setter
+    # installed, that pops up a message window at a random moment, over the
+    # screen's middle, and it takes the focus: remember a plain one, for
+    # the display as fluxbox names it to its children too (":N.0").
     mkdir -p "$HOME/.fluxbox"
     : >"$HOME/.fluxbox/menu"
     : >"$HOME/.fluxbox/keys"
+    printf 'fbsetroot|-solid black|plain|%s\n' ":$display" ":$display.0" \
+        >"$HOME/.fluxbox/lastwallpaper"
     printf '%s\n' 'session.screen0.toolbar.visible: false' \
         "session.menuFile: $HOME/.fluxbox/menu" "session.keyFile: $HOME/.fluxbox/keys" \
         'session.screen0.defaultDeco: NORMAL' >"$HOME/.fluxbox/init"
