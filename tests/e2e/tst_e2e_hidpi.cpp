@@ -30,10 +30,11 @@ void TestHiDpi::shapedAtEveryScale_data()
     QTest::addColumn<QString>("scale"); // QT_SCALE_FACTOR, or empty
     QTest::addColumn<int>("dpi"); // Xft.dpi, or 0
     QTest::addColumn<qreal>("ratio");
-    QTest::newRow("1.25") << "1.25" << 0 << 1.25;
-    QTest::newRow("1.5") << "1.5" << 0 << 1.5;
-    QTest::newRow("Xft.dpi 144") << QString() << 144 << 1.5;
-    QTest::newRow("2") << "2" << 0 << 2.0;
+    QTest::addColumn<bool>("pressed"); // right presses across the head too
+    QTest::newRow("1.25") << "1.25" << 0 << 1.25 << true;
+    QTest::newRow("1.5") << "1.5" << 0 << 1.5 << false;
+    QTest::newRow("Xft.dpi 144") << QString() << 144 << 1.5 << false;
+    QTest::newRow("2") << "2" << 0 << 2.0 << false;
 }
 
 void TestHiDpi::shapedAtEveryScale()
@@ -41,6 +42,7 @@ void TestHiDpi::shapedAtEveryScale()
     QFETCH(QString, scale);
     QFETCH(int, dpi);
     QFETCH(qreal, ratio);
+    QFETCH(bool, pressed);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!scale.isEmpty())
         environment.insert("QT_SCALE_FACTOR", scale);
@@ -55,6 +57,18 @@ void TestHiDpi::shapedAtEveryScale()
     const QRegion expected = headOutline(ratio);
     QCOMPARE(shape(head, XCB_SHAPE_SK_BOUNDING), expected);
     QCOMPARE(shape(head, XCB_SHAPE_SK_INPUT), expected);
+    // On every fourth row, a right press just left of the outline opens no
+    // menu and one on its edge does. Each press waits for the last menu to
+    // close: presses in a quick chain get lost.
+    const QRect bounds = expected.boundingRect();
+    for (int y = bounds.top(); pressed && y <= bounds.bottom(); y += 4) {
+        const QRect row = (expected & QRect(bounds.left(), y, bounds.width(), 1)).boundingRect();
+        QVERIFY(
+            xdotool(warpTo(oglon.onHead({ row.left() - 1, y })) + QStringList { "click", "3" }));
+        QVERIFY2(oglon.openMenu({ row.left(), y }), qPrintable(QStringLiteral("row %1").arg(y)));
+        QVERIFY(xdotool({ "key", "Escape" }));
+        QTRY_VERIFY_WITH_TIMEOUT(popups(oglon.pid()).isEmpty(), Deadline);
+    }
 }
 
 void TestHiDpi::sharpAtTwice()
