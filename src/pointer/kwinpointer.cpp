@@ -1,6 +1,6 @@
 #include "kwinpointer.h"
 
-#include "x11.h"
+#include "desktop/x11.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -4,7 +4,7 @@
 // window's frame to this process over D-Bus.
 #pragma once
 
-#include "desktop/pointersource.h"
+#include "pointer/pointersource.h"
 
 #include <QPointF>
 #include <QRectF>

@@ -1,4 +1,4 @@
-#include "desktop/kwinpointer.h"
+#include "pointer/kwinpointer.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
