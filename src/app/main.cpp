@@ -89,7 +89,13 @@ bool xDisplayOpens(int argc, char *argv[])
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("xcb"))
         return true;
-    return CanOpenDisplay(display);
+    if (!CanOpenDisplay(display))
+        return false;
+    // The program's own second connection (the pointer's watch at rest) and
+    // the programs it opens use the display Qt uses.
+    if (display)
+        qputenv("DISPLAY", display);
+    return true;
 }
 
 } // namespace

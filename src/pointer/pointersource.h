@@ -33,6 +33,10 @@ public:
     // Starts or stops reporting motion through moved(); nothing for a polled
     // source. Listening costs nothing while the pointer rests.
     virtual void listen(bool on) = 0;
+    // Whether, while listening, moved() also comes for a warp (the pointer
+    // set by a program, without motion), so that nobody need look at a
+    // resting pointer.
+    virtual bool followsWarps() const { return false; }
 
     // A short name for the one line on stderr that says which source is used.
     virtual QString name() const = 0;

@@ -1,10 +1,13 @@
 // The X server's pointer source: QueryPointer for where the pointer is, and
 // XInput2 raw motion on the root window for when it moved, both on Qt's own
-// connection to the server.
+// connection to the server; at rest, a warp watch on a connection of its own.
 #include "x11pointer.h"
 
 #include "desktop/x11.h"
 #include "desktop/x11_xcb.h"
+#ifdef OGLON_XCB_SYNC
+#include "warpwatch.h"
+#endif
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -68,6 +71,7 @@ public:
         const auto answer = X11::queryPointer(window ? window->winId() : m_root);
         if (!answer)
             return std::nullopt;
+        m_lastRoot = answer->root;
         // The server works in device pixels; the program in logical ones.
         const qreal ratio = window ? window->devicePixelRatioF() : qGuiApp->devicePixelRatio();
         const QPoint screen = (QPointF(answer->root) / ratio).toPoint();
@@ -95,8 +99,18 @@ public:
             on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u };
         xcb_input_xi_select_events(m_connection, m_root, 1, &mask.head);
         xcb_flush(m_connection);
+        watchWarps(on);
 #else
         Q_UNUSED(on);
+#endif
+    }
+
+    bool followsWarps() const override
+    {
+#ifdef OGLON_XCB_SYNC
+        return m_warps && m_warps->working();
+#else
+        return false;
 #endif
     }
 
@@ -142,8 +156,33 @@ public:
 private:
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
+    // At rest, from where the pointer was last read. The watch's connection
+    // is opened the first time the pointer rests.
+    void watchWarps(bool on)
+    {
+#ifdef OGLON_XCB_SYNC
+        if (on && !m_warpsTried) {
+            m_warpsTried = true;
+            m_warps = WarpWatch::create();
+            if (m_warps)
+                connect(m_warps.get(), &WarpWatch::moved, this, &PointerSource::moved);
+        }
+        if (m_warps && on)
+            m_warps->start(m_lastRoot);
+        else if (m_warps)
+            m_warps->stop();
+#else
+        Q_UNUSED(on);
+#endif
+    }
+
     uint8_t m_opcode;
     bool m_listening = false;
+    QPoint m_lastRoot;
+#ifdef OGLON_XCB_SYNC
+    std::unique_ptr<WarpWatch> m_warps;
+    bool m_warpsTried = false;
+#endif
 };
 
 } // namespace
