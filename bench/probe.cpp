@@ -537,8 +537,8 @@ Options parse(int argc, char **argv)
         o.command.push_back(argv[i]);
     if (o.command.empty())
         die("usage: oglon-probe [--settle S] [--still S] [--fast S] [--fast-rate N] [--move S] "
-            "[--rate N] [--samples N] [--warps N] [--gap S] [--radius PX] [--turn S] [--server-pid PID] "
-            "[--out FILE] [--requests FILE] -- PROGRAM [ARGS...]");
+            "[--rate N] [--samples N] [--warps N] [--gap S] [--radius PX] [--turn S] "
+            "[--server-pid PID] [--out FILE] [--requests FILE] -- PROGRAM [ARGS...]");
     return o;
 }
 
@@ -754,8 +754,8 @@ int main(int argc, char **argv)
     const std::vector<double> warped = delaysToDrawing(recorder.motions[Warp], clients, 5000);
     out << "warp_samples=" << warped.size() << "\n";
     if (!warped.empty())
-        out << "warp_median_ms=" << quantile(warped, 0.5)
-            << "\nwarp_max_ms=" << quantile(warped, 1) << "\n";
+        out << "warp_median_ms=" << quantile(warped, 0.5) << "\nwarp_max_ms=" << quantile(warped, 1)
+            << "\n";
 
     Tally t[PhaseCount];
     for (const XID c : clients) {
