@@ -226,8 +226,10 @@ commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')
     echo
     echo "| program | pointer still | moving, 125 steps/s | moving, 18 steps/s |"
     echo "|---|---|---|---|"
-    for name in oglon xeyes; do
-        echo "| $name | $(breakdown "$name" still "$still") | $(breakdown "$name" fast "$fast") | $(breakdown "$name" moving "$move") |"
+    for name in oglon xeyes ${before:+before}; do
+        label=$name
+        [ "$name" = before ] && label="oglon before"
+        echo "| $label | $(breakdown "$name" still "$still") | $(breakdown "$name" fast "$fast") | $(breakdown "$name" moving "$move") |"
     done
     echo
     echo "Requests until the window was mapped (round 1):"

@@ -64,11 +64,16 @@ public:
     {
         if (qGuiApp)
             qGuiApp->removeNativeEventFilter(this);
+        if (m_own)
+            xcb_disconnect(m_own);
     }
 
     std::optional<CursorReading> read(HWND window) override
     {
-        const auto answer = X11::queryPointer(window ? window->winId() : m_root);
+        const xcb_window_t target = window ? xcb_window_t(window->winId()) : m_root;
+        std::optional<X11::Pointer> answer = queryOwn(target);
+        if (!answer)
+            answer = X11::queryPointer(target);
         if (!answer)
             return std::nullopt;
         m_lastRoot = answer->root;
@@ -156,6 +161,33 @@ public:
 private:
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
+    // Asked on a connection of the program's own, the answer comes straight
+    // to the thread that asks; on Qt's connection, Qt's reader thread takes
+    // it and wakes the asking thread in turn: a second wake-up every tick.
+    // None when that connection cannot be had (or the server does not know
+    // the window yet); Qt's connection answers then.
+    std::optional<X11::Pointer> queryOwn(xcb_window_t window)
+    {
+        if (!m_ownTried) {
+            m_ownTried = true;
+            m_own = xcb_connect(nullptr, nullptr);
+            if (xcb_connection_has_error(m_own)) {
+                xcb_disconnect(m_own);
+                m_own = nullptr;
+            }
+        }
+        if (!m_own)
+            return std::nullopt;
+        xcb_generic_error_t *error = nullptr;
+        const X11::Reply<xcb_query_pointer_reply_t> reply(
+            xcb_query_pointer_reply(m_own, xcb_query_pointer(m_own, window), &error));
+        const X11::Reply<xcb_generic_error_t> dropped(error);
+        if (!reply)
+            return std::nullopt;
+        return X11::Pointer { QPoint(reply->root_x, reply->root_y),
+            QPoint(reply->win_x, reply->win_y), reply->same_screen != 0 };
+    }
+
     // At rest, from where the pointer was last read. The watch's connection
     // is opened the first time the pointer rests.
     void watchWarps(bool on)
@@ -178,6 +210,8 @@ private:
 
     uint8_t m_opcode;
     bool m_listening = false;
+    xcb_connection_t *m_own = nullptr;
+    bool m_ownTried = false;
     QPoint m_lastRoot;
 #ifdef OGLON_XCB_SYNC
     std::unique_ptr<WarpWatch> m_warps;
