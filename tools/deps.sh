@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Oglon needs to build, run and test, when any
+# Installs the Debian packages Oglon needs to build, run and test, when any
 # of them is missing. This is the one list of them; other tools (the
 # benchmark) name what they need beyond it as arguments: deps.sh [PACKAGE...]
 set -euo pipefail
@@ -22,6 +22,8 @@ packages=(
     icewm fluxbox xfwm4 metacity fvwm wmctrl
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64 lintian
+    # the Debian 13 root (tools/debian13.sh) and its private network
+    debootstrap iproute2
     # style checks (tools/check-style.sh)
     clang-format shellcheck
     "$@"
