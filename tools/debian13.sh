@@ -37,6 +37,8 @@ if [ "${1-}" = --inside ]; then
     mount --bind /dev/shm "$root/dev/shm"
     mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
     mount -t tmpfs -o mode=755 tmpfs "$root/run"
+    # What a booting system makes in /tmp for X servers and their clients.
+    mkdir -m 1777 "$root/tmp/.X11-unix" "$root/tmp/.ICE-unix"
     mkdir -p "$root$repo"
     mount --bind "$repo" "$root$repo"
     [ -z "${OGLON_DEBIAN13_NET-}" ] || chroot "$root" ip link set lo up
@@ -106,4 +108,6 @@ fi
 flock -u 9
 exec 9>&-
 
-OGLON_DEBIAN13_NET=1 in_root "$@"
+export OGLON_DEBIAN13_ROOT=$root OGLON_DEBIAN13_NET=1
+exec unshare --mount --propagation private --pid --fork --kill-child --net -- \
+    "$repo/tools/debian13.sh" --inside "$PWD" "$@"
