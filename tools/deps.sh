@@ -19,7 +19,7 @@ packages=(
     # session bus, a fake-input client, a native Qt Wayland window
     kwin-wayland xwayland dbus-daemon libwayland-dev plasma-wayland-protocols qt6-wayland
     # the window managers of the end-to-end matrix
-    icewm fluxbox xfwm4 metacity fvwm wmctrl
+    icewm fluxbox xfwm4 metacity wmctrl
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64 lintian
     # the Debian 13 root (tools/debian13.sh) and its private network

@@ -11,10 +11,6 @@ std::optional<Pointer> queryPointer(unsigned long)
 {
     return std::nullopt;
 }
-bool setInputShape(unsigned long, const QRegion &)
-{
-    return false;
-}
 bool setShapes(unsigned long, const QRegion &)
 {
     return false;
@@ -39,10 +35,6 @@ bool canConnect(const char *)
 bool addSkipTaskbarState(unsigned long)
 {
     return false;
-}
-PointerSource *createPointerSource()
-{
-    return nullptr;
 }
 std::optional<bool> leftButtonDown()
 {

@@ -1,4 +1,5 @@
-#include "desktop/kwinpointer.h"
+#include "pointer/kwinpointer.h"
+#include "pointer/sessionpointer.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
