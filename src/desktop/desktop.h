@@ -1,29 +1,16 @@
-// The desktop services the program asks of its surroundings: pointer, window
-// shape, stacking, the taskbar and the shell. Everything that talks to the
-// platform lives behind these calls; the windows never see X11.
+// The desktop services the program asks of its surroundings: window shape,
+// stacking, the taskbar, dragging and the shell, with the POINT and region
+// types they take. The window-system calls live behind them (X11 in x11.cpp);
+// the windows never see X11. Where the pointer is comes from src/pointer/.
 #pragma once
+
+#include "desktop/point.h"
 
 #include <QPolygon>
 #include <QRegion>
-#include <cstdint>
 #include <functional>
 
 class QWidget;
-
-struct POINT
-{
-    int32_t x = 0;
-    int32_t y = 0;
-};
-
-inline bool operator==(const POINT &a, const POINT &b)
-{
-    return a.x == b.x && a.y == b.y;
-}
-inline bool operator!=(const POINT &a, const POINT &b)
-{
-    return !(a == b);
-}
 
 // A window handle is the top-level widget.
 using HWND = QWidget *;
@@ -37,19 +24,19 @@ class HRGN
 public:
     HRGN() = default;
     HRGN(const QPolygon &polygon, Qt::FillRule rule)
-        : mPolygon(polygon)
-        , mRule(rule)
+        : m_polygon(polygon)
+        , m_rule(rule)
     { }
 
-    HRGN translated(int dx, int dy) const { return { mPolygon.translated(dx, dy), mRule }; }
+    HRGN translated(int dx, int dy) const { return { m_polygon.translated(dx, dy), m_rule }; }
     HRGN translated(const QPoint &by) const { return translated(by.x(), by.y()); }
     // The pixels covered at the given device pixel ratio.
     QRegion scaled(qreal ratio) const;
     operator QRegion() const { return scaled(1); }
 
 private:
-    QPolygon mPolygon;
-    Qt::FillRule mRule = Qt::OddEvenFill;
+    QPolygon m_polygon;
+    Qt::FillRule m_rule = Qt::OddEvenFill;
 };
 
 enum class ZOrder { HWND_TOPMOST = -1, HWND_NOTOPMOST = -2 };
@@ -59,15 +46,6 @@ constexpr ZOrder HWND_NOTOPMOST = ZOrder::HWND_NOTOPMOST;
 constexpr unsigned SWP_NOSIZE = 0x1;
 constexpr unsigned SWP_NOMOVE = 0x2;
 constexpr int SW_SHOW = 5;
-
-// The pointer's position in screen pixels, from the active pointer source.
-bool GetCursorPos(POINT *point);
-
-// Rewrites a screen point in the client pixels of the window. The active
-// pointer source is asked (on X11, the server), so the answer holds even
-// while the toolkit's idea of the window's place lags behind the window
-// manager. Each call asks on its own; neither relies on the other.
-bool ScreenToClient(HWND window, POINT *point);
 
 // A region covering the polygon (the fill mode is irrelevant for a polygon
 // that does not cross itself; 0 and 1 mean odd-even, 2 winding).

@@ -9,8 +9,6 @@
 #include <functional>
 #include <optional>
 
-class PointerSource;
-
 namespace X11 {
 
 bool available();
@@ -26,8 +24,6 @@ struct Pointer
 };
 std::optional<Pointer> queryPointer(unsigned long window);
 
-// Sets the window's input shape, the area that receives pointer events.
-bool setInputShape(unsigned long window, const QRegion &region);
 // Sets the shape drawn and the input shape to the same device pixels.
 bool setShapes(unsigned long window, const QRegion &region);
 
@@ -67,12 +63,6 @@ bool addSkipTaskbarState(unsigned long window);
 bool setStates(unsigned long window, const QList<QByteArray> &states);
 // Asks the window manager to add a _NET_WM_STATE_* state to a mapped window.
 bool addState(unsigned long window, const char *state);
-
-// The X server's pointer source, or none without an X server. It reports
-// motion where the server offers XInput2 raw events (2.2 or later, so that
-// motion during another client's pointer grab is seen) and is polled where
-// not. OGLON_POLL_POINTER=1 makes it a polled one everywhere, for tests.
-PointerSource *createPointerSource();
 
 // Whether button 1 is held, from the server's pointer state.
 std::optional<bool> leftButtonDown();

@@ -11,10 +11,6 @@ std::optional<Pointer> queryPointer(unsigned long)
 {
     return std::nullopt;
 }
-bool setInputShape(unsigned long, const QRegion &)
-{
-    return false;
-}
 bool setShapes(unsigned long, const QRegion &)
 {
     return false;
@@ -54,10 +50,6 @@ bool setStates(unsigned long, const QList<QByteArray> &)
 bool addState(unsigned long, const char *)
 {
     return false;
-}
-PointerSource *createPointerSource()
-{
-    return nullptr;
 }
 std::optional<bool> leftButtonDown()
 {
