@@ -69,8 +69,11 @@ WarpWatch::WarpWatch(xcb_connection_t *connection, uint32_t clock)
     : m_connection(connection)
     , m_root(X11::rootWindow(connection))
     , m_clock(clock)
+    , m_release(xcb_generate_id(connection))
     , m_notifier(xcb_get_file_descriptor(connection), QSocketNotifier::Read)
 {
+    xcb_sync_create_counter(m_connection, m_release, {});
+    xcb_flush(m_connection);
     connect(&m_notifier, &QSocketNotifier::activated, this, &WarpWatch::onReadable);
 }
 
@@ -84,15 +87,21 @@ void WarpWatch::start(QPoint rootPoint)
 {
     m_from = rootPoint;
     m_watching = m_working;
-    // Questions the server holds already are answered in their time; more
-    // follow them. A fresh start begins with the short pauses.
-    if (m_pending.empty())
-        m_checks = 0;
+    // Questions released by stop() are answered at once; the short pauses
+    // follow them.
+    m_checks = 0;
     askAhead();
 }
 
+// The checks the server still holds are released (from Qt's connection:
+// this one waits), so that the next start begins afresh.
 void WarpWatch::stop()
 {
+    if (m_watching && !m_pending.empty()) {
+        xcb_connection_t *qt = X11::connection();
+        xcb_sync_set_counter(qt, m_release, { 0, m_generation++ });
+        xcb_flush(qt);
+    }
     m_watching = false;
 }
 
@@ -105,15 +114,21 @@ void WarpWatch::askAhead()
     if (!m_watching || m_pending.size() >= MinimumAhead)
         return;
     while (m_pending.size() < Ahead) {
-        xcb_sync_waitcondition_t due = {};
-        due.trigger.counter = m_clock;
-        due.trigger.wait_type = XCB_SYNC_VALUETYPE_RELATIVE;
-        due.trigger.wait_value.lo = uint32_t(checkDelay(m_checks++));
-        due.trigger.test_type = XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON;
-        // No CounterNotify when the wait ends: none is ever that far past due.
-        due.event_threshold.hi = 0x7fffffff;
-        due.event_threshold.lo = 0xffffffff;
-        xcb_sync_await(m_connection, 1, &due);
+        // Due when the clock has run on by the pause, or when released.
+        xcb_sync_waitcondition_t due[2] = {};
+        due[0].trigger.counter = m_clock;
+        due[0].trigger.wait_type = XCB_SYNC_VALUETYPE_RELATIVE;
+        due[0].trigger.wait_value.lo = uint32_t(checkDelay(m_checks++));
+        due[1].trigger.counter = m_release;
+        due[1].trigger.wait_type = XCB_SYNC_VALUETYPE_ABSOLUTE;
+        due[1].trigger.wait_value.lo = m_generation;
+        for (xcb_sync_waitcondition_t &condition : due) {
+            condition.trigger.test_type = XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON;
+            // No CounterNotify when the wait ends: none is that far past due.
+            condition.event_threshold.hi = 0x7fffffff;
+            condition.event_threshold.lo = 0xffffffff;
+        }
+        xcb_sync_await(m_connection, 2, due);
         m_pending.push_back(xcb_query_pointer(m_connection, m_root).sequence);
     }
     xcb_flush(m_connection);

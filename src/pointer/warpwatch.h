@@ -27,6 +27,8 @@ public:
     // Watches from `rootPoint` (device pixels), the pointer's place as last
     // read: checks after 200, 400 and 800 ms, then every 2 s.
     void start(QPoint rootPoint);
+    // Stops watching; the checks still held by the server are answered at
+    // once, and ignored.
     void stop();
     // Whether it still works; it stops for good on any error.
     bool working() const { return m_working; }
@@ -45,6 +47,8 @@ private:
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
     uint32_t m_clock; // the server's SERVERTIME counter
+    uint32_t m_release; // a counter of ours: set, it ends every wait
+    uint32_t m_generation = 1; // its next value
     QSocketNotifier m_notifier;
     QPoint m_from;
     std::deque<unsigned int> m_pending; // the queries the server holds
