@@ -173,7 +173,8 @@ void KWinPointer::removeLeftovers()
         const QFileInfoList files = QDir(place).entryInfoList(
             { QStringLiteral("oglon-pointer-*.js") }, QDir::Files | QDir::NoSymLinks);
         for (const QFileInfo &file : files) {
-            if (OglonRunning(ScriptOwner(file.completeBaseName())))
+            const qint64 owner = ScriptOwner(file.completeBaseName());
+            if (owner == 0 || OglonRunning(owner))
                 continue;
             QDBusConnection::sessionBus().asyncCall(
                 scriptingCall(QStringLiteral("unloadScript"), { file.completeBaseName() }));
