@@ -262,20 +262,17 @@ void KWinPointer::run(int id, const QStringList &taken)
             return fail(QStringLiteral("KWin gave the script no object of its own"));
         return loadScript();
     }
-    const auto ranAt = [this, paths](int i) {
-        return [this, paths, i](const QDBusMessage &reply) {
+    // KWin 5 has no object at KWin 6's path and answers with an error.
+    ask(scriptCall(paths[0], QStringLiteral("run")),
+        [this, kwin5 = paths[1]](const QDBusMessage &reply) {
             if (reply.type() != QDBusMessage::ErrorMessage)
                 return checkLoaded();
-            if (i == 1)
-                return fail(QStringLiteral("KWin did not run the script"));
-            ask(scriptCall(paths[1], QStringLiteral("run")), [this, paths](const QDBusMessage &r) {
-                if (r.type() == QDBusMessage::ErrorMessage)
+            ask(scriptCall(kwin5, QStringLiteral("run")), [this](const QDBusMessage &again) {
+                if (again.type() == QDBusMessage::ErrorMessage)
                     return fail(QStringLiteral("KWin did not run the script"));
                 checkLoaded();
             });
-        };
-    };
-    ask(scriptCall(paths[0], QStringLiteral("run")), ranAt(0));
+        });
 }
 
 // KWin unloads a script that fails as it starts; whether it is still loaded
