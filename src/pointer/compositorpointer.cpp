@@ -126,10 +126,7 @@ CompositorPointer::CompositorPointer(
 {
     m_firstReport.setSingleShot(true);
     m_firstReport.setInterval(FirstReportTimeout);
-    connect(&m_firstReport, &QTimer::timeout, this, [this] {
-        fail(m_reported ? m_helper + QStringLiteral(" did not find the head window")
-                        : m_helper + QStringLiteral(" sent no report"));
-    });
+    connect(&m_firstReport, &QTimer::timeout, this, &CompositorPointer::noReportInTime);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &CompositorPointer::retry);
     // Every way out passes here: Exit, a termination signal, the window
@@ -144,12 +141,20 @@ CompositorPointer::~CompositorPointer()
         QDBusConnection::sessionBus().unregisterObject(ReportPath);
 }
 
+void CompositorPointer::noReportInTime()
+{
+    fail(m_reported ? m_helper + QStringLiteral(" did not find the head window")
+                    : m_helper + QStringLiteral(" sent no report"));
+}
+
 void CompositorPointer::start()
 {
-    auto *watcher = new QDBusServiceWatcher(m_service, QDBusConnection::sessionBus(),
-        QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
-        [this] { fail(name() + QStringLiteral(" left the session bus")); });
+    if (!m_watcher) {
+        m_watcher = new QDBusServiceWatcher(m_service, QDBusConnection::sessionBus(),
+            QDBusServiceWatcher::WatchForUnregistration, this);
+        connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this] { fail(name() + QStringLiteral(" left the session bus")); });
+    }
     retry();
 }
 
@@ -157,6 +162,7 @@ void CompositorPointer::start()
 // busy, restarted, or had the helper stopped.
 void CompositorPointer::retry()
 {
+    m_retry.stop();
     QDBusConnection bus = QDBusConnection::sessionBus();
     m_sender = bus.interface()->serviceOwner(m_service);
     if (m_sender.isEmpty())

@@ -15,6 +15,7 @@
 #include <memory>
 
 class CompositorReceiver;
+class QDBusServiceWatcher;
 
 // Turns the compositor's logical pointer and frame into the program's screen
 // and client pixels. The frame's size against the client area's size as the
@@ -58,7 +59,8 @@ public:
     ~CompositorPointer() override;
 
     // Takes the reports and sets the helper going; ready() or lost() follows
-    // within about 1.5 seconds (after lost(), ready() may come later).
+    // within about 1.5 seconds (after lost(), ready() may come later). Again
+    // after a fallback, it tries at once instead of at the next retry.
     void start();
     // Why the source did not start or stopped; empty while it works.
     QString problem() const { return m_problem; }
@@ -78,6 +80,10 @@ protected:
 
     virtual void startReports() = 0;
     virtual void stopReports() = 0;
+    // No report with the head's frame within 1.5 s of setting the helper
+    // going: falls back with what the program can tell; a subclass may ask
+    // the compositor why first.
+    virtual void noReportInTime();
     // Falls back: the helper is stopped, lost() sent (once, however many
     // retries fail), and a retry set for later.
     void fail(const QString &problem);
@@ -98,6 +104,7 @@ private:
     QString m_helper;
     QString m_sender; // the compositor's unique name: the only sender believed
     std::unique_ptr<CompositorReceiver> m_receiver;
+    QDBusServiceWatcher *m_watcher = nullptr;
     QTimer m_firstReport;
     QTimer m_retry;
     int m_retryDelay = 0;
