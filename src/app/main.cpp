@@ -199,6 +199,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Oglon"));
     QApplication::setApplicationVersion(QString::fromLatin1(VersionText));
     QGuiApplication::setDesktopFileName(QStringLiteral(OGLON_APP_ID));
+    // One icon for every window: Qt caches the pixmaps it gives the window
+    // manager by the icon's own, so an icon made anew for each About box
+    // would leave a few kilobytes behind every time.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     // The head has no taskbar button and the About box comes and goes; only
     // Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -51,6 +51,8 @@ signals:
 // The source that GetCursorPos, ScreenToClient and the tick pacers use: the X
 // server's unless another was set.
 PointerSource *ActivePointerSource();
+// The source the program falls back to: the X server's (Qt's without one).
+PointerSource *FallbackPointerSource();
 // Puts `source` in use (the caller keeps ownership). When it emits lost() or
 // is destroyed, the X server's source takes over again; nullptr goes back to
 // it as well.
