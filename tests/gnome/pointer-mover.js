@@ -1,0 +1,47 @@
+// For the tests only: moves and clicks the pointer as a mouse would, through
+// a Clutter virtual pointer, on request over D-Bus; and hides the overview the
+// shell opens at start. Neither XTEST (XWayland's pointer only) nor mutter's
+// remote desktop (relative motion only, without a screen cast) can.
+import Clutter from 'gi://Clutter';
+import Gio from 'gi://Gio';
+import GLib from 'gi://GLib';
+import * as Main from 'resource:///org/gnome/shell/ui/main.js';
+import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
+
+const MoverInterface = `<node>
+  <interface name="org.oglon.TestPointer">
+    <method name="Move"><arg type="d" direction="in"/><arg type="d" direction="in"/></method>
+    <method name="Click"><arg type="u" direction="in"/></method>
+    <method name="HideOverview"><arg type="b" direction="out"/></method>
+  </interface>
+</node>`;
+
+export default class PointerMover extends Extension {
+    enable() {
+        const seat = Clutter.get_default_backend().get_default_seat();
+        this._pointer = seat.create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
+        this._dbus = Gio.DBusExportedObject.wrapJSObject(MoverInterface, this);
+        this._dbus.export(Gio.DBus.session, '/org/oglon/TestPointer');
+    }
+
+    disable() {
+        this._dbus.unexport();
+        this._pointer = null;
+    }
+
+    Move(x, y) {
+        this._pointer.notify_absolute_motion(GLib.get_monotonic_time(), x, y);
+    }
+
+    // A press and a release of a Linux button code (0x110 left, 0x111 right).
+    Click(button) {
+        for (const state of [Clutter.ButtonState.PRESSED, Clutter.ButtonState.RELEASED])
+            this._pointer.notify_button(GLib.get_monotonic_time(), button, state);
+    }
+
+    // True once the overview is gone.
+    HideOverview() {
+        Main.overview.hide();
+        return !Main.overview.visible;
+    }
+}
