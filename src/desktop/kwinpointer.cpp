@@ -1,5 +1,6 @@
 #include "kwinpointer.h"
 
+#include "pointer/gnomepointer.h"
 #include "x11.h"
 
 #include <QCoreApplication>
@@ -71,12 +72,12 @@ bool sessionBusExpected()
     return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
 }
 
-bool kwinOnBus()
+bool onBus(const QString &service)
 {
     if (!sessionBusExpected())
         return false;
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface()->isServiceRegistered(KWinService);
+    return bus.isConnected() && bus.interface()->isServiceRegistered(service);
 }
 
 void say(const QString &line)
@@ -154,11 +155,14 @@ QString JavaScriptString(const QString &value)
     return quoted + QLatin1Char('"');
 }
 
-PointerChoice ChoosePointerSource(bool waylandSession, bool onX11, bool kwinOnBus)
+PointerChoice ChoosePointerSource(
+    bool waylandSession, bool onX11, bool kwinOnBus, bool gnomeShellOnBus)
 {
     if (!waylandSession || !onX11)
         return PointerChoice::XServer;
-    return kwinOnBus ? PointerChoice::KWin : PointerChoice::X11WindowsOnly;
+    if (kwinOnBus)
+        return PointerChoice::KWin;
+    return gnomeShellOnBus ? PointerChoice::GnomeShell : PointerChoice::X11WindowsOnly;
 }
 
 std::unique_ptr<QTemporaryFile> WritePrivateFile(const QString &directory, const QString &text)
@@ -328,17 +332,43 @@ void KWinPointer::unload()
     mPrivateDir.reset();
 }
 
+namespace {
+
+// Under GNOME: the extension's reports whenever they come, the X server's
+// pointer while they do not, each change said on stderr.
+void followGnomeShell(HWND head, const QString &overX11Only)
+{
+    auto *source = new GnomePointer(head, head);
+    QObject::connect(source, &GnomePointer::ready, source, [source] {
+        SetActivePointerSource(source);
+        say(QStringLiteral("running through XWayland; the pointer comes from GNOME Shell"));
+    });
+    QObject::connect(source, &PointerSource::lost, source, [source, overX11Only] {
+        say(QStringLiteral("running through XWayland, pointer from the X server (%1): %2")
+                .arg(source->problem(), overX11Only));
+    });
+    QObject::connect(source, &GnomePointer::extensionOff, source,
+        [head](const QString &uuid) { OfferToEnableExtension(uuid, head); });
+    source->start();
+}
+
+} // namespace
+
 void FollowPointerInWaylandSession(HWND head, bool waylandSession)
 {
     const bool onX11 = X11::available();
+    const bool wayland = onX11 && waylandSession;
     const QString overX11Only
         = QStringLiteral("the pupils follow the pointer only while it is over X11 windows");
-    switch (ChoosePointerSource(waylandSession, onX11, onX11 && waylandSession && kwinOnBus())) {
+    switch (ChoosePointerSource(waylandSession, onX11, wayland && onBus(KWinService),
+        wayland && onBus(QStringLiteral("org.gnome.Shell")))) {
     case PointerChoice::XServer:
         return;
     case PointerChoice::X11WindowsOnly:
-        say(QStringLiteral("running through XWayland without KWin: ") + overX11Only);
+        say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + overX11Only);
         return;
+    case PointerChoice::GnomeShell:
+        return followGnomeShell(head, overX11Only);
     case PointerChoice::KWin:
         break;
     }

@@ -31,9 +31,11 @@ QString JavaScriptString(const QString &value);
 enum class PointerChoice {
     XServer, // an X11 session: the X server sees the pointer everywhere
     KWin, // Plasma Wayland: from KWin's script
+    GnomeShell, // GNOME on Wayland: from Oglon's Shell extension
     X11WindowsOnly, // another Wayland desktop: the X server, over X11 windows only
 };
-PointerChoice ChoosePointerSource(bool waylandSession, bool onX11, bool kwinOnBus);
+PointerChoice ChoosePointerSource(
+    bool waylandSession, bool onX11, bool kwinOnBus, bool gnomeShellOnBus = false);
 
 // Writes `text` to a new file only the user may read, under a fresh name in
 // `directory`; never through an existing file or link. The file is removed
@@ -88,6 +90,7 @@ private:
     QString mProblem;
 };
 
-// In a Wayland session, takes the pointer from KWin when it can and says once
-// on stderr where the pointer comes from. Nothing in an X11 session.
+// In a Wayland session, takes the pointer from KWin or GNOME Shell when it can
+// and says on stderr where the pointer comes from, and again whenever that
+// changes. Nothing in an X11 session.
 void FollowPointerInWaylandSession(HWND head, bool waylandSession);
