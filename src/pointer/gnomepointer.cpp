@@ -212,7 +212,9 @@ void GnomePointer::subscribe()
     auto *watcher = new QDBusPendingCallWatcher(call, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
-        if (w->isError() && mProblem.isEmpty())
+        // Until the shell has said its version, the first report's deadline
+        // decides.
+        if (w->isError() && mProblem.isEmpty() && mUuid.size())
             diagnose();
     });
 }

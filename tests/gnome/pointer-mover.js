@@ -1,7 +1,8 @@
-// For the tests only: moves and clicks the pointer as a mouse would, through
-// a Clutter virtual pointer, on request over D-Bus; and hides the overview the
-// shell opens at start. Neither XTEST (XWayland's pointer only) nor mutter's
-// remote desktop (relative motion only, without a screen cast) can.
+// For the tests only, on request over D-Bus: moves and clicks the pointer as a
+// mouse would, through a Clutter virtual pointer (XTEST moves only XWayland's
+// pointer, mutter's remote desktop only relatively without a screen cast);
+// hides the overview the shell opens at start; counts the processes Oglon's
+// extension reports to.
 import Clutter from 'gi://Clutter';
 import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';
@@ -13,6 +14,7 @@ const MoverInterface = `<node>
     <method name="Move"><arg type="d" direction="in"/><arg type="d" direction="in"/></method>
     <method name="Click"><arg type="u" direction="in"/></method>
     <method name="HideOverview"><arg type="b" direction="out"/></method>
+    <method name="Subscribers"><arg type="i" direction="out"/></method>
   </interface>
 </node>`;
 
@@ -33,7 +35,7 @@ export default class PointerMover extends Extension {
         this._pointer.notify_absolute_motion(GLib.get_monotonic_time(), x, y);
     }
 
-    // A press and a release of a Linux button code (0x110 left, 0x111 right).
+    // A press and a release of a button: 1 the left, 3 the right.
     Click(button) {
         for (const state of [Clutter.ButtonState.PRESSED, Clutter.ButtonState.RELEASED])
             this._pointer.notify_button(GLib.get_monotonic_time(), button, state);
@@ -43,5 +45,15 @@ export default class PointerMover extends Extension {
     HideOverview() {
         Main.overview.hide();
         return !Main.overview.visible;
+    }
+
+    // How many processes Oglon's extension reports to, in either format.
+    Subscribers() {
+        let count = 0;
+        for (const uuid of ['oglon-pointer@oglon.org', 'oglon-pointer-legacy@oglon.org']) {
+            const extension = Main.extensionManager.lookup(uuid)?.stateObj;
+            count += extension?._reporter?._subscribers.size ?? 0;
+        }
+        return count;
     }
 }

@@ -98,6 +98,7 @@ class Subscriber {
 class Reporter {
     constructor() {
         this._subscribers = new Map(); // unique bus name -> Subscriber
+        this._requests = new Map(); // unique bus name -> its Subscribe being checked
         this._timer = 0;
         this._moved = 0;
         this._tracker = global.backend?.get_cursor_tracker?.() ??
@@ -120,6 +121,9 @@ class Reporter {
     // Only the process that owns the window may watch the pointer through it.
     SubscribeAsync([windowId], invocation) {
         const name = invocation.get_sender();
+        // An Unsubscribe that comes while the bus is asked cancels this.
+        const request = {};
+        this._requests.set(name, request);
         Gio.DBus.session.call('org.freedesktop.DBus', '/org/freedesktop/DBus',
             'org.freedesktop.DBus', 'GetConnectionUnixProcessID', new GLib.Variant('(s)', [name]),
             new GLib.VariantType('(u)'), Gio.DBusCallFlags.NONE, -1, null, (bus, result) => {
@@ -129,6 +133,12 @@ class Reporter {
                 } catch {
                     pid = -1;
                 }
+                if (this._requests.get(name) !== request) {
+                    invocation.return_dbus_error('org.freedesktop.DBus.Error.Failed',
+                        'Unsubscribed meanwhile');
+                    return;
+                }
+                this._requests.delete(name);
                 if (!this._subscribe(name, pid, windowId)) {
                     invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
                         'The window belongs to another process');
@@ -139,6 +149,7 @@ class Reporter {
     }
 
     UnsubscribeAsync(params, invocation) {
+        this._requests.delete(invocation.get_sender());
         const subscriber = this._subscribers.get(invocation.get_sender());
         if (subscriber)
             this._forget(subscriber);
