@@ -2,9 +2,9 @@
 // that Oglon where the pointer is and where its head window's frame lies, in
 // KWin's logical coordinates: only changes, at most one report per 100 ms,
 // nothing while the pointer rests. Oglon fills in the values below.
-const service = @SERVICE @;
-const path = @PATH @;
-const headWindow = Number(@WINDOW @);
+const service = @SERVICE@;
+const path = @PATH@;
+const headWindow = Number(@WINDOW@);
 
 let head = null;
 let lastReport = "";
@@ -13,14 +13,12 @@ const pause = new QTimer();
 pause.interval = 100;
 pause.singleShot = true;
 
-function windows()
-{
+function windows() {
     // Plasma 6 says window where 5.27 says client.
     return workspace.windowList ? workspace.windowList() : workspace.clientList();
 }
 
-function findHead()
-{
+function findHead() {
     const all = windows();
     for (let i = 0; i < all.length; ++i) {
         if (Number(all[i].windowId) === headWindow)
@@ -30,13 +28,12 @@ function findHead()
 }
 
 // Sends the pointer and the frame when either changed; true when it did.
-function report()
-{
+function report() {
     if (!head)
         head = findHead();
     const pointer = workspace.cursorPos;
-    const frame = head ? head.frameGeometry : { x : 0, y : 0, width : 0, height : 0 };
-    const values = [ pointer.x, pointer.y, frame.x, frame.y, frame.width, frame.height ];
+    const frame = head ? head.frameGeometry : { x: 0, y: 0, width: 0, height: 0 };
+    const values = [pointer.x, pointer.y, frame.x, frame.y, frame.width, frame.height];
     const text = values.join(" ");
     if (text === lastReport)
         return false;
@@ -49,8 +46,7 @@ function report()
 // The first change goes at once; later ones wait until 100 ms have passed
 // since the last report (the timer alone may fire a little early).
 let lastSent = 0;
-function changed()
-{
+function changed() {
     if (pause.active) {
         pending = true;
         return;
@@ -69,15 +65,14 @@ function changed()
     }
 }
 
-pause.timeout.connect(function() {
+pause.timeout.connect(function () {
     if (pending) {
         pending = false;
         changed();
     }
 });
 
-function watch(window)
-{
+function watch(window) {
     if (Number(window.windowId) !== headWindow)
         return;
     head = window;
@@ -85,8 +80,7 @@ function watch(window)
     changed();
 }
 
-function forget(window)
-{
+function forget(window) {
     if (window === head)
         head = null;
 }
