@@ -2,9 +2,7 @@
 
 #include "authors.h"
 #include "desktop/desktop.h"
-#include "head/form1.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -62,10 +60,10 @@ qreal fittingPointSize(const QList<QLabel *> &labels)
 
 } // namespace
 
-Form2 *Form2::load()
+Form2 *Form2::load(QWidget *head, bool onTop)
 {
     if (!theAbout)
-        theAbout = new Form2;
+        theAbout = new Form2(head, onTop);
     return theAbout;
 }
 
@@ -83,10 +81,11 @@ void Form2::unload()
     }
 }
 
-Form2::Form2()
+Form2::Form2(QWidget *head, bool onTop)
     : QWidget(nullptr,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
             | Qt::MSWindowsFixedSizeDialogHint)
+    , m_head(head)
 {
     setWindowTitle(tr("About Oglon"));
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
@@ -121,7 +120,7 @@ Form2::Form2()
     // A first guess by the client area; the frame is not known before the
     // window manager has made it.
     centreOnTheHeadsScreen();
-    Form_Load();
+    Form_Load(onTop);
 }
 
 Form2::~Form2()
@@ -166,10 +165,10 @@ void Form2::fitTexts()
 void Form2::centreOnTheHeadsScreen()
 {
     // The screen that holds the head, where the user's eyes are.
-    const Form1 *head = Form1::instance();
-    QScreen *screen = head ? QGuiApplication::screenAt(head->frameGeometry().center()) : nullptr;
+    QScreen *screen
+        = m_head ? QGuiApplication::screenAt(m_head->frameGeometry().center()) : nullptr;
     if (!screen)
-        screen = head ? head->screen() : QGuiApplication::primaryScreen();
+        screen = m_head ? m_head->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     // A window's position is its frame's; without one yet, the client's.
@@ -191,10 +190,8 @@ bool Form2::event(QEvent *event)
     return QWidget::event(event);
 }
 
-void Form2::Form_Load()
+void Form2::Form_Load(bool onTop)
 {
-    const Form1 *head = Form1::instance();
-    const bool onTop = head && head->alwaysOnTopItem()->isChecked();
     SetWindowPos(this, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 

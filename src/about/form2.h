@@ -1,6 +1,8 @@
-// The About box: the program's name, a credit line and two links.
+// The About box: the program's name, a credit line and two links. src/about/
+// holds it alone; it uses the desktop services and nothing of the head.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -12,8 +14,10 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    // Creates the one About box if it is not loaded yet and returns it.
-    static Form2 *load();
+    // Creates the one About box if it is not loaded yet and returns it. A new
+    // box opens on the monitor that holds `head` and stays on top with it
+    // when `onTop`, the head's state at that moment.
+    static Form2 *load(QWidget *head = nullptr, bool onTop = false);
     // The loaded box, or none.
     static Form2 *instance();
     // Closes and destroys the box; the next load creates it anew.
@@ -37,7 +41,7 @@ public:
     ~Form2() override;
 
 private:
-    Form2();
+    Form2(QWidget *head, bool onTop);
 
     QLabel *addLabel(const QString &text, const QRect &geometry);
     void makeLink(QLabel *label);
@@ -46,7 +50,7 @@ private:
     bool linkMouseEvent(QLabel *link, QEvent *event);
     void openLink(QLabel *link, const QString &target);
     void linkFailed(QLabel *link);
-    void Form_Load();
+    void Form_Load(bool onTop);
     void Command1_Click();
     void Email_MouseDown();
     void Email_MouseUp();
@@ -66,4 +70,5 @@ private:
     bool PressOpens = false;
     // Placed by the window's frame once the window manager has made one.
     bool CentredByFrame = false;
+    QPointer<QWidget> m_head; // the window the box opened for
 };

@@ -1,10 +1,12 @@
-// Oglon: a head on the desktop whose eyes follow the pointer.
+// Oglon: a head on the desktop whose eyes follow the pointer. src/app/ holds
+// the program's start: the platform's choice, the translation, the head
+// window first (and the pointer's source for it), then the event loop.
 #include "about/form2.h"
 #include "app/translation.h"
 #include "desktop/desktop.h"
-#include "desktop/kwinpointer.h"
 #include "desktop/signals.h"
 #include "head/form1.h"
+#include "pointer/kwinpointer.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,6 +1,7 @@
-// The desktop services the program asks of its surroundings: pointer, window
-// shape, stacking, the taskbar and the shell. Everything that talks to the
-// platform lives behind these calls; the windows never see X11.
+// The desktop services the program asks of its surroundings: window shape,
+// stacking, the taskbar, dragging and the shell, with the POINT and region
+// types they take. The window-system calls live behind them (X11 in x11.cpp);
+// the windows never see X11. Where the pointer is comes from src/pointer/.
 #pragma once
 
 #include <QPolygon>
@@ -59,15 +60,6 @@ constexpr ZOrder HWND_NOTOPMOST = ZOrder::HWND_NOTOPMOST;
 constexpr unsigned SWP_NOSIZE = 0x1;
 constexpr unsigned SWP_NOMOVE = 0x2;
 constexpr int SW_SHOW = 5;
-
-// The pointer's position in screen pixels, from the active pointer source.
-bool GetCursorPos(POINT *point);
-
-// Rewrites a screen point in the client pixels of the window. The active
-// pointer source is asked (on X11, the server), so the answer holds even
-// while the toolkit's idea of the window's place lags behind the window
-// manager. Each call asks on its own; neither relies on the other.
-bool ScreenToClient(HWND window, POINT *point);
 
 // A region covering the polygon (the fill mode is irrelevant for a polygon
 // that does not cross itself; 0 and 1 mean odd-even, 2 winding).

@@ -1,4 +1,5 @@
 #include "x11.h"
+#include "x11_xcb.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -12,8 +13,6 @@
 
 namespace X11 {
 
-namespace {
-
 xcb_connection_t *connection()
 {
     if (!qGuiApp)
@@ -26,6 +25,8 @@ xcb_window_t rootWindow(xcb_connection_t *c)
 {
     return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
 }
+
+namespace {
 
 xcb_atom_t atom(xcb_connection_t *c, const char *name)
 {

@@ -7,8 +7,6 @@
 #include <functional>
 #include <optional>
 
-class PointerSource;
-
 namespace X11 {
 
 bool available();
@@ -51,12 +49,6 @@ bool canConnect(const char *display);
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER to a window
 // that is not mapped yet; the window manager reads them when it maps it.
 bool addSkipTaskbarState(unsigned long window);
-
-// The X server's pointer source, or none without an X server. It reports
-// motion where the server offers XInput2 raw events (2.2 or later, so that
-// motion during another client's pointer grab is seen) and is polled where
-// not. OGLON_POLL_POINTER=1 makes it a polled one everywhere, for tests.
-PointerSource *createPointerSource();
 
 // Whether button 1 is held, from the server's pointer state.
 std::optional<bool> leftButtonDown();

@@ -40,10 +40,6 @@ bool addSkipTaskbarState(unsigned long)
 {
     return false;
 }
-PointerSource *createPointerSource()
-{
-    return nullptr;
-}
 std::optional<bool> leftButtonDown()
 {
     return std::nullopt;

@@ -12,8 +12,6 @@
 
 namespace {
 
-Form1 *theHead = nullptr;
-
 constexpr int TickInterval = 100;
 // While a drag is under way, how often to make sure the left button is still
 // held, in case its release went to another window.
@@ -37,7 +35,6 @@ int shiftCode(Qt::KeyboardModifiers modifiers)
 Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
-    theHead = this;
     setWindowTitle(tr("Oglon"));
     setAccessibleName(tr("Oglon"));
     setAccessibleDescription(tr("The eyes look in the direction of the mouse pointer"));
@@ -72,16 +69,7 @@ Form1::Form1(QWidget *parent)
     connect(&m_dragWatch, &QTimer::timeout, this, &Form1::checkDragButton);
 }
 
-Form1::~Form1()
-{
-    if (theHead == this)
-        theHead = nullptr;
-}
-
-Form1 *Form1::instance()
-{
-    return theHead;
-}
+Form1::~Form1() = default;
 
 void Form1::createMenu()
 {
@@ -252,7 +240,7 @@ void Form1::mAlwaysOnTop_Click()
 
 void Form1::mAbout_Click()
 {
-    Form2 *about = Form2::load();
+    Form2 *about = Form2::load(this, mAlwaysOnTop->isChecked());
     about->show();
     about->raise();
     about->activateWindow();

@@ -1,11 +1,15 @@
 // The head: a window cut to the outline of a head whose pupils follow the
 // pointer, dragged with the left button, with a context menu on the right.
+// src/head/ holds it with its pictures and the plain arithmetic it rests on
+// (the head's geometry, the pupil placement, the outline). It asks the
+// pointer room where the pointer is and the desktop services for the rest.
 #pragma once
 
 #include "desktop/desktop.h"
-#include "desktop/pacer.h"
 #include "head/eyeinfo.h"
 #include "head/outline.h"
+#include "pointer/pacer.h"
+#include "pointer/pointer.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -23,9 +27,6 @@ class Form1 : public QWidget
 public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
-
-    // The one head window of the program, reached by name from the About box.
-    static Form1 *instance();
 
     // The timer's interval doubles as the drag flag: 0 while dragging.
     int Timer1Interval() const;

@@ -1,6 +1,6 @@
 #include "gnomepointer.h"
 
-#include "desktop/kwinpointer.h"
+#include "pointer/kwinpointer.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -5,7 +5,7 @@
 // Oglon processes that subscribe with their head window.
 #pragma once
 
-#include "desktop/pointersource.h"
+#include "pointer/pointersource.h"
 
 #include <QPointF>
 #include <QRectF>

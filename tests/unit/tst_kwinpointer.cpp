@@ -1,4 +1,4 @@
-#include "desktop/kwinpointer.h"
+#include "pointer/kwinpointer.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -12,6 +12,8 @@ class TestKWinPointer : public QObject
 private slots:
     void mapping_data();
     void mapping();
+    void notTheHead_data();
+    void notTheHead();
     void sourceChoice_data();
     void sourceChoice();
     void javaScriptString_data();
@@ -39,6 +41,8 @@ void TestKWinPointer::mapping_data()
         << QPointF(100.5, 50) << QRectF(80, 40, 91, 159) << QPoint(100, 50) << QPoint(20, 10);
     QTest::newRow("scale 1, program at ratio 2")
         << QPointF(400, 300) << QRectF(100, 100, 182, 318) << QPoint(200, 150) << QPoint(150, 100);
+    QTest::newRow("scale 1.25, frame rounded by KWin")
+        << QPointF(100, 100) << QRectF(80, 40, 73, 127) << QPoint(124, 125) << QPoint(24, 75);
 }
 
 void TestKWinPointer::mapping()
@@ -51,8 +55,22 @@ void TestKWinPointer::mapping()
     QVERIFY(reading);
     QCOMPARE(QPoint(reading->screen.x, reading->screen.y), screen);
     QCOMPARE(QPoint(reading->client.x, reading->client.y), client);
-    // A head KWin has not placed yet tells nothing.
-    QVERIFY(!MapFromCompositor(pointer, QRectF(0, 0, 0, 0), { 91, 159 }));
+}
+
+// Frames that are not the head's tell nothing about where the head is.
+void TestKWinPointer::notTheHead_data()
+{
+    QTest::addColumn<QRectF>("frame");
+    QTest::newRow("not placed yet") << QRectF(0, 0, 0, 0);
+    QTest::newRow("the maximized window beneath") << QRectF(0, 0, 1024, 768);
+    QTest::newRow("the head's shape, two pixels taller") << QRectF(466, 304, 91, 161);
+    QTest::newRow("the head's shape at eight times") << QRectF(0, 0, 728, 1272);
+}
+
+void TestKWinPointer::notTheHead()
+{
+    QFETCH(QRectF, frame);
+    QVERIFY(!MapFromCompositor({ 60, 80 }, frame, { 91, 159 }));
 }
 
 void TestKWinPointer::sourceChoice_data()

@@ -1,8 +1,8 @@
 // The head window in process, on Qt's offscreen platform.
 #include "about/form2.h"
-#include "desktop/pointersource.h"
 #include "head/form1.h"
 #include "head/picture.h"
+#include "pointer/pointersource.h"
 
 #include <QAction>
 #include <QMenu>

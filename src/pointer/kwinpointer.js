@@ -5,6 +5,7 @@
 const service = @SERVICE@;
 const path = @PATH@;
 const headWindow = Number(@WINDOW@);
+const headRole = @ROLE@;
 
 let head = null;
 let lastReport = "";
@@ -18,10 +19,26 @@ function windows() {
     return workspace.windowList ? workspace.windowList() : workspace.clientList();
 }
 
+// The window role as text: KWin 6 gives a string, KWin 5 bytes.
+function roleOf(window) {
+    const role = window.windowRole;
+    if (typeof role === "string")
+        return role;
+    return role ? String.fromCharCode.apply(null, new Uint8Array(role)) : "";
+}
+
+// KWin 5 tells a window's X11 id; KWin 6 does not, but both tell the window
+// role, which Oglon set on its head to a name of this process's own.
+function isHead(window) {
+    if (window.windowId !== undefined && Number(window.windowId) === headWindow)
+        return true;
+    return headRole !== "" && roleOf(window) === headRole;
+}
+
 function findHead() {
     const all = windows();
     for (let i = 0; i < all.length; ++i) {
-        if (Number(all[i].windowId) === headWindow)
+        if (isHead(all[i]))
             return all[i];
     }
     return null;
@@ -73,7 +90,7 @@ pause.timeout.connect(function () {
 });
 
 function watch(window) {
-    if (Number(window.windowId) !== headWindow)
+    if (!isHead(window))
         return;
     head = window;
     head.frameGeometryChanged.connect(changed);

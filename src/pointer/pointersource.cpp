@@ -1,7 +1,9 @@
 #include "pointersource.h"
 
 #include "pacer.h"
-#include "x11.h"
+#ifdef OGLON_X11
+#include "x11pointer.h"
+#endif
 
 #include <QCursor>
 #include <QPointer>
@@ -27,9 +29,12 @@ public:
 
 PointerSource *defaultSource()
 {
-    static PointerSource *const source = [] {
-        PointerSource *x = X11::createPointerSource();
-        return x ? x : new QtPointerSource;
+    static PointerSource *const source = []() -> PointerSource * {
+#ifdef OGLON_X11
+        if (PointerSource *x = CreateXServerPointerSource())
+            return x;
+#endif
+        return new QtPointerSource;
     }();
     return source;
 }

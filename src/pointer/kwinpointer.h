@@ -4,7 +4,7 @@
 // window's frame to this process over D-Bus.
 #pragma once
 
-#include "desktop/pointersource.h"
+#include "pointer/pointersource.h"
 
 #include <QPointF>
 #include <QRectF>
@@ -20,7 +20,8 @@ class ScriptReceiver;
 // Turns KWin's logical pointer and frame into the program's screen and client
 // pixels. The frame's size against the client area's size as the program sees
 // it gives the scale between the two, whatever XWayland does to its own root
-// coordinates. None for a frame with no area.
+// coordinates. None for a frame with no area or not of the client's shape:
+// not the head's.
 std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QSize client);
 
 // A string as a JavaScript string literal, quotes included, safe to put
@@ -63,7 +64,7 @@ public:
     QString name() const override { return QStringLiteral("KWin"); }
 
 signals:
-    // The first report arrived: the source works.
+    // The first report with the head's frame arrived: the source works.
     void ready();
 
 private:
@@ -84,7 +85,8 @@ private:
     QTimer mFirstReport;
     QPointF mPointer;
     QRectF mFrame;
-    bool mReported = false;
+    bool mReported = false; // any report came
+    bool mFollowing = false; // a report with the head's frame came
     bool mListening = false;
     bool mLoaded = false;
     QString mProblem;

@@ -1,8 +1,10 @@
 // The X server's pointer source: QueryPointer for where the pointer is, and
 // XInput2 raw motion on the root window for when it moved, both on Qt's own
 // connection to the server.
-#include "pointersource.h"
-#include "x11.h"
+#include "x11pointer.h"
+
+#include "desktop/x11.h"
+#include "desktop/x11_xcb.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -16,16 +18,7 @@
 
 namespace {
 
-xcb_connection_t *connection()
-{
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_window_t rootWindow(xcb_connection_t *c)
-{
-    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-}
+using X11::rootWindow;
 
 // The major opcode of XInput2 where the server offers 2.2 or later, else 0.
 // Raw events reach a 2.0 client only while no other client grabs the
@@ -158,12 +151,8 @@ private:
 
 } // namespace
 
-namespace X11 {
-
-PointerSource *createPointerSource()
+PointerSource *CreateXServerPointerSource()
 {
-    xcb_connection_t *c = connection();
+    xcb_connection_t *c = X11::connection();
     return c ? new XServerPointerSource(c) : nullptr;
 }
-
-} // namespace X11

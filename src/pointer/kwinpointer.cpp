@@ -1,7 +1,7 @@
 #include "kwinpointer.h"
 
+#include "desktop/x11.h"
 #include "pointer/gnomepointer.h"
-#include "x11.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -132,6 +132,10 @@ std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QS
     // The program's logical pixels per KWin logical pixel, on each axis.
     const double kx = client.width() / frame.width();
     const double ky = client.height() / frame.height();
+    // The head's frame has the head's shape, give or take a rounded pixel
+    // on each side, at a scale some desktop uses.
+    if (std::abs(client.height() / kx - frame.height()) > 1.5 || kx < 0.25 || kx > 4)
+        return std::nullopt;
     const auto pixel = [](double v) { return int32_t(std::floor(v)); };
     CursorReading reading;
     reading.screen = { pixel(pointer.x() * kx), pixel(pointer.y() * ky) };
@@ -187,8 +191,10 @@ KWinPointer::KWinPointer(HWND head, QObject *parent)
 {
     mFirstReport.setSingleShot(true);
     mFirstReport.setInterval(FirstReportTimeout);
-    connect(&mFirstReport, &QTimer::timeout, this,
-        [this] { fail(QStringLiteral("KWin's script sent no report")); });
+    connect(&mFirstReport, &QTimer::timeout, this, [this] {
+        fail(mReported ? QStringLiteral("KWin's script did not find the head window")
+                       : QStringLiteral("KWin's script sent no report"));
+    });
     // Every way out passes here: Exit, a termination signal, the window
     // manager closing the head.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &KWinPointer::unload);
@@ -212,6 +218,15 @@ void KWinPointer::start()
         KWinService, bus, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
         [this] { fail(QStringLiteral("KWin left the session bus")); });
+    // A name of this process's own, for the script and for the head's window
+    // role: a script left behind by an Oglon that crashed keeps its name and
+    // calls a bus name nobody owns any more. The role is how KWin 6, which
+    // tells scripts no window ids, finds the head; it must be there before
+    // the head is first mapped, when KWin reads it.
+    mPluginName = QStringLiteral("oglon-pointer-%1-%2")
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    mHead->setWindowRole(mPluginName);
     mHeadId = mHead->winId();
     mFirstReport.start();
     loadScript();
@@ -227,6 +242,7 @@ void KWinPointer::loadScript()
         QStringLiteral("@SERVICE@"), JavaScriptString(QDBusConnection::sessionBus().baseService()));
     script.replace(QStringLiteral("@PATH@"), JavaScriptString(ReportPath));
     script.replace(QStringLiteral("@WINDOW@"), JavaScriptString(QString::number(mHeadId)));
+    script.replace(QStringLiteral("@ROLE@"), JavaScriptString(mHead->windowRole()));
 
     QString directory = privateRuntimeDirectory();
     if (directory.isEmpty()) {
@@ -238,11 +254,6 @@ void KWinPointer::loadScript()
     if (!mScript)
         return fail(QStringLiteral("cannot write the KWin script"));
 
-    // A name of this process's own: a script left behind by an Oglon that
-    // crashed keeps its name and calls a bus name nobody owns any more.
-    mPluginName = QStringLiteral("oglon-pointer-%1-%2")
-                      .arg(QCoreApplication::applicationPid())
-                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     mLoaded = true;
     const auto load = QDBusConnection::sessionBus().asyncCall(
         scriptingCall(QStringLiteral("loadScript"), { mScript->fileName(), mPluginName }));
@@ -286,8 +297,11 @@ void KWinPointer::received(QPointF pointer, QRectF frame)
         return;
     mPointer = pointer;
     mFrame = frame;
-    if (!mReported) {
-        mReported = true;
+    mReported = true;
+    // Only a report with the head's frame shows that KWin follows the
+    // pointer for this head; until one comes, the timeout may still fall back.
+    if (!mFollowing && MapFromCompositor(pointer, frame, mHead->size())) {
+        mFollowing = true;
         mFirstReport.stop();
         emit ready();
     }
@@ -300,7 +314,7 @@ std::optional<CursorReading> KWinPointer::read(HWND window)
     // The head has no frame, so KWin's frame is its client area. Any other
     // window is not the one KWin reports on; no window asks for the screen
     // point alone.
-    if (!mReported || mProblem.size() || (window && window != mHead))
+    if (!mFollowing || mProblem.size() || (window && window != mHead))
         return std::nullopt;
     return MapFromCompositor(mPointer, mFrame, mHead->size());
 }
