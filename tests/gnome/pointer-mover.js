@@ -41,10 +41,11 @@ export default class PointerMover extends Extension {
             this._pointer.notify_button(GLib.get_monotonic_time(), button, state);
     }
 
-    // True once the overview is gone.
+    // True once the shell has started up (it opens the overview then) and
+    // the overview is gone.
     HideOverview() {
         Main.overview.hide();
-        return !Main.overview.visible;
+        return !Main.layoutManager._startingUp && !Main.overview.visible;
     }
 
     // How many processes Oglon's extension reports to, in either format.
