@@ -22,7 +22,7 @@ packages=(
     # native GTK 4 window (Python's GObject bindings)
     gnome-shell mutter python3-gi gir1.2-gtk-4.0
     # the window managers of the end-to-end matrix
-    icewm fluxbox xfwm4 metacity fvwm wmctrl
+    icewm fluxbox xfwm4 metacity wmctrl
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64 lintian
     # style checks (tools/check-style.sh)

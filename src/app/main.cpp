@@ -6,7 +6,7 @@
 #include "desktop/desktop.h"
 #include "desktop/signals.h"
 #include "head/form1.h"
-#include "pointer/kwinpointer.h"
+#include "pointer/sessionpointer.h"
 
 #include <QApplication>
 #include <cstdio>

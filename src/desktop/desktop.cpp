@@ -85,9 +85,9 @@ protected:
 QRegion HRGN::scaled(qreal ratio) const
 {
     QPolygon device;
-    for (const QPoint &p : mPolygon)
+    for (const QPoint &p : m_polygon)
         device << (QPointF(p) * ratio).toPoint();
-    return QRegion(device, mRule);
+    return QRegion(device, m_rule);
 }
 
 HRGN CreatePolygonRgn(const POINT *points, int count, int fillMode)

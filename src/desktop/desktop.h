@@ -4,27 +4,13 @@
 // the windows never see X11. Where the pointer is comes from src/pointer/.
 #pragma once
 
+#include "desktop/point.h"
+
 #include <QPolygon>
 #include <QRegion>
-#include <cstdint>
 #include <functional>
 
 class QWidget;
-
-struct POINT
-{
-    int32_t x = 0;
-    int32_t y = 0;
-};
-
-inline bool operator==(const POINT &a, const POINT &b)
-{
-    return a.x == b.x && a.y == b.y;
-}
-inline bool operator!=(const POINT &a, const POINT &b)
-{
-    return !(a == b);
-}
 
 // A window handle is the top-level widget.
 using HWND = QWidget *;
@@ -38,19 +24,19 @@ class HRGN
 public:
     HRGN() = default;
     HRGN(const QPolygon &polygon, Qt::FillRule rule)
-        : mPolygon(polygon)
-        , mRule(rule)
+        : m_polygon(polygon)
+        , m_rule(rule)
     { }
 
-    HRGN translated(int dx, int dy) const { return { mPolygon.translated(dx, dy), mRule }; }
+    HRGN translated(int dx, int dy) const { return { m_polygon.translated(dx, dy), m_rule }; }
     HRGN translated(const QPoint &by) const { return translated(by.x(), by.y()); }
     // The pixels covered at the given device pixel ratio.
     QRegion scaled(qreal ratio) const;
     operator QRegion() const { return scaled(1); }
 
 private:
-    QPolygon mPolygon;
-    Qt::FillRule mRule = Qt::OddEvenFill;
+    QPolygon m_polygon;
+    Qt::FillRule m_rule = Qt::OddEvenFill;
 };
 
 enum class ZOrder { HWND_TOPMOST = -1, HWND_NOTOPMOST = -2 };

@@ -8,7 +8,6 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <cstring>
 
 namespace X11 {
@@ -31,12 +30,8 @@ namespace {
 xcb_atom_t atom(xcb_connection_t *c, const char *name)
 {
     const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t result = reply->atom;
-    free(reply);
-    return result;
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookie, nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 } // namespace
@@ -54,15 +49,13 @@ std::optional<Pointer> queryPointer(unsigned long window)
     // A window that is gone answers with an error, taken here rather than
     // reported as an X error.
     xcb_generic_error_t *error = nullptr;
-    xcb_query_pointer_reply_t *reply
-        = xcb_query_pointer_reply(c, xcb_query_pointer(c, xcb_window_t(window)), &error);
-    free(error);
+    const Reply<xcb_query_pointer_reply_t> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, xcb_window_t(window)), &error));
+    const Reply<xcb_generic_error_t> dropped(error);
     if (!reply)
         return std::nullopt;
-    const Pointer result { QPoint(reply->root_x, reply->root_y), QPoint(reply->win_x, reply->win_y),
+    return Pointer { QPoint(reply->root_x, reply->root_y), QPoint(reply->win_x, reply->win_y),
         reply->same_screen != 0 };
-    free(reply);
-    return result;
 }
 
 namespace {
@@ -78,16 +71,6 @@ void setShape(
 }
 
 } // namespace
-
-bool setInputShape(unsigned long window, const QRegion &region)
-{
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return false;
-    setShape(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, region);
-    xcb_flush(c);
-    return true;
-}
 
 bool setShapes(unsigned long window, const QRegion &region)
 {
@@ -127,31 +110,24 @@ namespace {
 xcb_window_t frameOf(xcb_connection_t *c, xcb_window_t window)
 {
     for (;;) {
-        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
-        if (!tree)
+        const Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        if (!tree || tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE)
             return window;
-        const bool top = tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE;
-        const xcb_window_t parent = tree->parent;
-        free(tree);
-        if (top)
-            return window;
-        window = parent;
+        window = tree->parent;
     }
 }
 
 // How far the client area lies right of and below its frame's outer corner.
 QPoint frameOffset(xcb_connection_t *c, xcb_window_t window)
 {
-    xcb_get_geometry_reply_t *outer
-        = xcb_get_geometry_reply(c, xcb_get_geometry(c, frameOf(c, window)), nullptr);
-    xcb_translate_coordinates_reply_t *client = xcb_translate_coordinates_reply(
-        c, xcb_translate_coordinates(c, window, rootWindow(c), 0, 0), nullptr);
-    QPoint offset;
-    if (outer && client)
-        offset = QPoint(client->dst_x - outer->x, client->dst_y - outer->y);
-    free(outer);
-    free(client);
-    return offset;
+    const Reply<xcb_get_geometry_reply_t> outer(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, frameOf(c, window)), nullptr));
+    const Reply<xcb_translate_coordinates_reply_t> client(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, rootWindow(c), 0, 0), nullptr));
+    if (!outer || !client)
+        return {};
+    return QPoint(client->dst_x - outer->x, client->dst_y - outer->y);
 }
 
 // Asks the window manager to take the window's move requests as the place
@@ -162,13 +138,12 @@ void useStaticGravity(xcb_connection_t *c, xcb_window_t window)
     constexpr uint32_t PWinGravity = 1 << 9;
     constexpr int Fields = 18;
     constexpr int GravityField = 17;
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(c,
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c,
         xcb_get_property(c, 0, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, Fields),
-        nullptr);
+        nullptr));
     uint32_t hints[Fields] = {};
-    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= Fields * 4)
-        memcpy(hints, xcb_get_property_value(reply), sizeof hints);
-    free(reply);
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply.get()) >= Fields * 4)
+        memcpy(hints, xcb_get_property_value(reply.get()), sizeof hints);
     if ((hints[0] & PWinGravity) && hints[GravityField] == XCB_GRAVITY_STATIC)
         return;
     hints[0] |= PWinGravity;
@@ -184,11 +159,9 @@ bool resizeTo(unsigned long window, QSize size)
     xcb_connection_t *c = connection();
     if (!c || !window)
         return false;
-    xcb_get_geometry_reply_t *now
-        = xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window)), nullptr);
-    const bool same = now && now->width == size.width() && now->height == size.height();
-    free(now);
-    if (same)
+    const Reply<xcb_get_geometry_reply_t> now(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window)), nullptr));
+    if (now && now->width == size.width() && now->height == size.height())
         return true;
     const uint32_t values[] = { uint32_t(size.width()), uint32_t(size.height()) };
     xcb_configure_window(
@@ -207,8 +180,7 @@ bool moveClientTo(unsigned long window, QPoint rootPoint)
     // own place; where frame and client coincide, any gravity agrees.
     if (frameOf(c, id) != id && frameOffset(c, id) != QPoint(0, 0))
         useStaticGravity(c, id);
-    const QPoint request = rootPoint;
-    const uint32_t values[] = { uint32_t(request.x()), uint32_t(request.y()) };
+    const uint32_t values[] = { uint32_t(rootPoint.x()), uint32_t(rootPoint.y()) };
     xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
     xcb_flush(c);
     return true;
@@ -269,13 +241,11 @@ std::optional<bool> leftButtonDown()
     xcb_connection_t *c = connection();
     if (!c)
         return std::nullopt;
-    xcb_query_pointer_reply_t *reply
-        = xcb_query_pointer_reply(c, xcb_query_pointer(c, rootWindow(c)), nullptr);
+    const Reply<xcb_query_pointer_reply_t> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, rootWindow(c)), nullptr));
     if (!reply)
         return std::nullopt;
-    const bool down = reply->mask & XCB_KEY_BUT_MASK_BUTTON_1;
-    free(reply);
-    return down;
+    return (reply->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0;
 }
 
 } // namespace X11

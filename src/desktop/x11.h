@@ -22,8 +22,6 @@ struct Pointer
 };
 std::optional<Pointer> queryPointer(unsigned long window);
 
-// Sets the window's input shape, the area that receives pointer events.
-bool setInputShape(unsigned long window, const QRegion &region);
 // Sets the shape drawn and the input shape to the same device pixels.
 bool setShapes(unsigned long window, const QRegion &region);
 

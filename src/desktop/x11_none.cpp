@@ -11,10 +11,6 @@ std::optional<Pointer> queryPointer(unsigned long)
 {
     return std::nullopt;
 }
-bool setInputShape(unsigned long, const QRegion &)
-{
-    return false;
-}
 bool setShapes(unsigned long, const QRegion &)
 {
     return false;

@@ -34,6 +34,7 @@ int shiftCode(Qt::KeyboardModifiers modifiers)
 
 Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , Timer1(this)
 {
     setWindowTitle(tr("Oglon"));
     setAccessibleName(tr("Oglon"));

@@ -7,7 +7,7 @@
 // `constexpr int Name = integer;` below by its name: keep to that form.
 #pragma once
 
-#include "desktop/desktop.h"
+#include "desktop/point.h"
 #include "head/eyeinfo.h"
 
 #include <array>

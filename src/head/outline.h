@@ -1,7 +1,7 @@
 // The outline of the head, the polygon the window is cut to.
 #pragma once
 
-#include "desktop/desktop.h"
+#include "desktop/point.h"
 #include "head/geometry.h"
 
 #include <array>

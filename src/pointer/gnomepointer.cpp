@@ -1,16 +1,12 @@
 #include "gnomepointer.h"
 
-#include "pointer/kwinpointer.h"
-
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
 #include <QDBusVariant>
-#include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,7 +14,6 @@
 #include <QStandardPaths>
 #include <QWidget>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -27,12 +22,8 @@ const QString ShellPath = QStringLiteral("/org/gnome/Shell");
 const QString ExtensionsInterface = QStringLiteral("org.gnome.Shell.Extensions");
 const QString ReporterPath = QStringLiteral("/org/oglon/PointerReporter");
 const QString ReporterInterface = QStringLiteral("org.oglon.PointerReporter");
-const QString ReportPath = QStringLiteral("/org/oglon/Pointer");
-const QString ReportInterface = QStringLiteral("org.oglon.Pointer");
-// The extension reports at once on subscribing; this leaves room for a busy
-// machine. A shell that does not answer a question within a second is taken
-// for one that does not answer at all.
-constexpr int FirstReportTimeout = 1500;
+// A shell that does not answer a question within a second is taken for one
+// that does not answer at all.
 constexpr int AnswerTimeout = 1000;
 
 // The shell's extension states (ExtensionUtils.ExtensionState): ENABLED (43,
@@ -64,46 +55,6 @@ bool extensionInstalled(const QString &uuid)
 }
 
 } // namespace
-
-// Takes the reports of one sender on the program's bus connection, whatever
-// number types the sender picked for them.
-class ReportReceiver : public QDBusVirtualObject
-{
-public:
-    using Receive = std::function<void(QPointF, QRectF)>;
-    ReportReceiver(const QString &sender, Receive receive)
-        : mSender(sender)
-        , mReceive(std::move(receive))
-    { }
-
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
-    {
-        if (message.interface() != ReportInterface || message.member() != QLatin1String("report"))
-            return false;
-        const QVariantList arguments = message.arguments();
-        double values[6];
-        bool valid = arguments.size() == 6 && message.service() == mSender;
-        for (int i = 0; valid && i < 6; ++i)
-            values[i] = arguments.at(i).toDouble(&valid);
-        connection.send(valid ? message.createReply()
-                              : message.createErrorReply(QDBusError::AccessDenied, QString()));
-        if (valid)
-            mReceive({ values[0], values[1] }, QRectF(values[2], values[3], values[4], values[5]));
-        return true;
-    }
-
-    QString introspect(const QString &) const override
-    {
-        return QStringLiteral("<interface name=\"org.oglon.Pointer\"><method name=\"report\">"
-                              "<arg type=\"d\"/><arg type=\"d\"/><arg type=\"d\"/>"
-                              "<arg type=\"d\"/><arg type=\"d\"/><arg type=\"d\"/>"
-                              "</method></interface>");
-    }
-
-private:
-    QString mSender;
-    Receive mReceive;
-};
 
 QString GnomeExtensionUuid(const QString &shellVersion)
 {
@@ -150,43 +101,46 @@ QString GnomeExtensionProblem(ExtensionState state, const QString &error)
     return QStringLiteral("Oglon's GNOME Shell extension sent no report");
 }
 
-GnomePointer::GnomePointer(HWND head, QObject *parent)
-    : PointerSource(parent)
-    , mHead(head)
+QString GnomePointer::service()
 {
-    mFirstReport.setSingleShot(true);
-    mFirstReport.setInterval(FirstReportTimeout);
-    connect(&mFirstReport, &QTimer::timeout, this, &GnomePointer::diagnose);
-    // Every way out passes here: Exit, a termination signal.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { unsubscribe(true); });
+    return ShellService;
 }
+
+GnomePointer::GnomePointer(HWND head, QObject *parent)
+    : CompositorPointer(head, ShellService, QStringLiteral("Oglon's GNOME Shell extension"), parent)
+{ }
 
 GnomePointer::~GnomePointer()
 {
-    unsubscribe(true);
-    if (mReceiver)
-        QDBusConnection::sessionBus().unregisterObject(ReportPath);
+    stopReports();
 }
 
-void GnomePointer::start()
+void GnomePointer::startReports()
+{
+    if (m_uuid.isEmpty())
+        askVersion();
+    m_silent = false;
+    m_subscribed = true;
+    const auto call = QDBusConnection::sessionBus().asyncCall(shellCall(ReporterPath,
+        ReporterInterface, QStringLiteral("Subscribe"), { quint64(head()->winId()) }));
+    auto *watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        // Until the shell has said its version, the first report's deadline
+        // decides.
+        if (w->isError() && !failed() && m_uuid.size())
+            diagnose();
+    });
+}
+
+// The shell's version tells which of the two builds of the extension is its.
+// The extension comes and goes: enabled, disabled, off while the screen is
+// locked.
+void GnomePointer::askVersion()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    mShell = bus.interface()->serviceOwner(ShellService);
-    if (mShell.isEmpty())
-        return fail(QStringLiteral("GNOME Shell is not on the session bus"));
-    mReceiver = std::make_unique<ReportReceiver>(
-        mShell, [this](QPointF pointer, QRectF frame) { received(pointer, frame); });
-    if (!bus.registerVirtualObject(ReportPath, mReceiver.get()))
-        return fail(QStringLiteral("cannot take GNOME Shell's reports on the session bus"));
-    auto *watcher = new QDBusServiceWatcher(
-        ShellService, bus, QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
-        [this] { fail(QStringLiteral("GNOME Shell left the session bus")); });
-    // The extension comes and goes: enabled, disabled, off while the screen
-    // is locked.
-    bus.connect(mShell, ShellPath, ExtensionsInterface, QStringLiteral("ExtensionStatusChanged"),
-        this, SLOT(statusChanged(QString, int, QString)));
-
+    bus.connect(ShellService, ShellPath, ExtensionsInterface,
+        QStringLiteral("ExtensionStatusChanged"), this, SLOT(statusChanged(QString, int, QString)));
     const QDBusPendingReply<QDBusVariant> version = bus.asyncCall(
         shellCall(ShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
             QStringLiteral("Get"), { ExtensionsInterface, QStringLiteral("ShellVersion") }),
@@ -196,114 +150,70 @@ void GnomePointer::start()
         w->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *w;
         if (!reply.isError())
-            mUuid = GnomeExtensionUuid(reply.value().variant().toString());
+            m_uuid = GnomeExtensionUuid(reply.value().variant().toString());
     });
-    subscribe();
 }
 
-void GnomePointer::subscribe()
+void GnomePointer::stopReports()
 {
-    mProblem.clear();
-    mReported = false;
-    mSubscribed = true;
-    mFirstReport.start();
-    const auto call = QDBusConnection::sessionBus().asyncCall(shellCall(
-        ReporterPath, ReporterInterface, QStringLiteral("Subscribe"), { quint64(mHead->winId()) }));
-    auto *watcher = new QDBusPendingCallWatcher(call, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        // Until the shell has said its version, the first report's deadline
-        // decides.
-        if (w->isError() && mProblem.isEmpty() && mUuid.size())
-            diagnose();
-    });
+    if (!m_subscribed)
+        return;
+    m_subscribed = false;
+    const QDBusMessage call
+        = shellCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
+    // Waited for, so that the shell forgets this process before it is gone;
+    // not from a shell that left a question unanswered.
+    if (m_silent)
+        QDBusConnection::sessionBus().asyncCall(call, AnswerTimeout);
+    else
+        QDBusConnection::sessionBus().call(call, QDBus::Block, AnswerTimeout);
+}
+
+void GnomePointer::noReportInTime()
+{
+    diagnose();
 }
 
 // Asks the shell why no report came, and says so.
 void GnomePointer::diagnose()
 {
-    mFirstReport.stop();
-    if (mDiagnosing || mProblem.size())
+    if (m_diagnosing || failed())
         return;
-    if (mUuid.isEmpty())
+    if (m_uuid.isEmpty()) {
+        m_silent = true;
         return fail(QStringLiteral("GNOME Shell does not answer"));
-    mDiagnosing = true;
+    }
+    m_diagnosing = true;
     const QDBusPendingReply<QVariantMap> info = QDBusConnection::sessionBus().asyncCall(
-        shellCall(ShellPath, ExtensionsInterface, QStringLiteral("GetExtensionInfo"), { mUuid }),
+        shellCall(ShellPath, ExtensionsInterface, QStringLiteral("GetExtensionInfo"), { m_uuid }),
         AnswerTimeout);
     auto *watcher = new QDBusPendingCallWatcher(info, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
-        mDiagnosing = false;
+        m_diagnosing = false;
         const QDBusPendingReply<QVariantMap> reply = *w;
-        if (reply.isError())
+        if (reply.isError()) {
+            m_silent = true;
             return fail(QStringLiteral("GNOME Shell does not answer"));
-        const QVariantMap state = reply.value();
-        const ExtensionState extension = GnomeExtensionState(state, extensionInstalled(mUuid));
-        fail(GnomeExtensionProblem(extension, state.value(QStringLiteral("error")).toString()));
-        if (extension == ExtensionState::Off || extension == ExtensionState::NeedsLogin)
-            emit extensionOff(mUuid);
+        }
+        const QVariantMap info = reply.value();
+        const ExtensionState state = GnomeExtensionState(info, extensionInstalled(m_uuid));
+        fail(GnomeExtensionProblem(state, info.value(QStringLiteral("error")).toString()));
+        if (state == ExtensionState::Off || state == ExtensionState::NeedsLogin)
+            emit extensionOff(m_uuid);
     });
 }
 
 void GnomePointer::statusChanged(const QString &uuid, int state, const QString &error)
 {
-    if (uuid != mUuid || state == Activating || state == Deactivating)
+    if (uuid != m_uuid || state == Activating || state == Deactivating)
         return;
     const ExtensionState extension
         = GnomeExtensionState({ { QStringLiteral("state"), state } }, true);
-    if (extension == ExtensionState::Running && mProblem.size())
-        subscribe();
+    if (extension == ExtensionState::Running && failed())
+        start();
     else if (extension != ExtensionState::Running)
         fail(GnomeExtensionProblem(extension, error));
-}
-
-void GnomePointer::received(QPointF pointer, QRectF frame)
-{
-    if (mProblem.size())
-        return;
-    mPointer = pointer;
-    mFrame = frame;
-    if (!mReported) {
-        mReported = true;
-        mFirstReport.stop();
-        emit ready();
-    }
-    if (mListening)
-        emit moved();
-}
-
-std::optional<CursorReading> GnomePointer::read(HWND window)
-{
-    // The head has no frame, so the shell's frame is its client area.
-    if (!mReported || mProblem.size() || (window && window != mHead))
-        return std::nullopt;
-    return MapFromCompositor(mPointer, mFrame, mHead->size());
-}
-
-void GnomePointer::fail(const QString &problem)
-{
-    if (mProblem.size())
-        return;
-    mProblem = problem;
-    mFirstReport.stop();
-    unsubscribe(false);
-    emit lost();
-}
-
-void GnomePointer::unsubscribe(bool wait)
-{
-    if (!mSubscribed)
-        return;
-    mSubscribed = false;
-    const QDBusMessage call
-        = shellCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
-    // Waited for on the way out, so that the shell forgets this process
-    // before it is gone; otherwise the answer does not matter.
-    if (wait)
-        QDBusConnection::sessionBus().call(call, QDBus::Block, AnswerTimeout);
-    else
-        QDBusConnection::sessionBus().asyncCall(call, AnswerTimeout);
 }
 
 namespace {

@@ -1,19 +1,14 @@
-// The pointer as GNOME Shell sees it. In a Wayland session the X server knows
-// the pointer only while it is over an X11 window; the shell knows it
-// everywhere. Oglon's own Shell extension, installed with the program and
-// enabled by the user, reports the pointer and the head window's frame to the
-// Oglon processes that subscribe with their head window.
+// The pointer as GNOME Shell sees it: Oglon's own Shell extension, installed
+// with the program and enabled by the user, reports the pointer and the head
+// window's frame to the Oglon processes that subscribe with their head
+// window (see CompositorPointer). The extension comes and goes (enabled,
+// disabled, off while the screen is locked): the source follows it.
 #pragma once
 
-#include "pointer/pointersource.h"
+#include "pointer/compositorpointer.h"
 
-#include <QPointF>
-#include <QRectF>
-#include <QTimer>
+#include <QString>
 #include <QVariantMap>
-#include <memory>
-
-class ReportReceiver;
 
 // The extension's UUID for a GNOME Shell version: 45 and later load the ES
 // module, 43 and 44 the legacy build.
@@ -27,53 +22,41 @@ ExtensionState GnomeExtensionState(const QVariantMap &info, bool installed);
 // One line on that for stderr; `error` is the shell's word on a failure.
 QString GnomeExtensionProblem(ExtensionState state, const QString &error = {});
 
-class GnomePointer : public PointerSource
+class GnomePointer : public CompositorPointer
 {
     Q_OBJECT
 
 public:
+    // GNOME Shell's name on the session bus.
+    static QString service();
+
+    // The source for the given head window; start() subscribes, and it
+    // subscribes again whenever the extension comes back.
     explicit GnomePointer(HWND head, QObject *parent = nullptr);
     ~GnomePointer() override;
 
-    // Subscribes with the head window; ready() or lost() follows within about
-    // 1.5 seconds. It subscribes again whenever the extension comes back.
-    void start();
-    // Why the source does not work at the moment; empty while it works.
-    QString problem() const { return mProblem; }
-
-    std::optional<CursorReading> read(HWND window) override;
-    bool reportsMotion() const override { return true; }
-    void listen(bool on) override { mListening = on; }
     QString name() const override { return QStringLiteral("GNOME Shell"); }
 
 signals:
-    // The first report since subscribing arrived: the source works.
-    void ready();
     // The extension is installed but does not run; the user may enable it.
     void extensionOff(const QString &uuid);
+
+protected:
+    void startReports() override;
+    void stopReports() override;
+    void noReportInTime() override;
 
 private slots:
     void statusChanged(const QString &uuid, int state, const QString &error);
 
 private:
-    void received(QPointF pointer, QRectF frame);
-    void subscribe();
+    void askVersion();
     void diagnose();
-    void fail(const QString &problem);
-    void unsubscribe(bool wait);
 
-    HWND mHead;
-    QString mShell; // the shell's unique name on the bus: the only sender believed
-    QString mUuid;
-    std::unique_ptr<ReportReceiver> mReceiver;
-    QTimer mFirstReport;
-    QPointF mPointer;
-    QRectF mFrame;
-    bool mReported = false;
-    bool mListening = false;
-    bool mSubscribed = false;
-    bool mDiagnosing = false;
-    QString mProblem;
+    QString m_uuid;
+    bool m_subscribed = false;
+    bool m_diagnosing = false;
+    bool m_silent = false; // the shell left a question unanswered
 };
 
 // Shows one desktop notification per login session that offers to enable the

@@ -1,16 +1,10 @@
 #include "kwinpointer.h"
 
-#include "desktop/x11.h"
-#include "pointer/gnomepointer.h"
-
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
-#include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,8 +12,6 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QWidget>
-#include <cmath>
-#include <cstdio>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -30,10 +22,6 @@ const QString KWinService = QStringLiteral("org.kde.KWin");
 const QString ScriptingPath = QStringLiteral("/Scripting");
 const QString ScriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
 const QString ReportPath = QStringLiteral("/org/oglon/Pointer");
-const QString ReportInterface = QStringLiteral("org.oglon.Pointer");
-// KWin reads a loaded script at once and it reports at once; this leaves
-// room for a busy machine.
-constexpr int FirstReportTimeout = 1500;
 constexpr int UnloadTimeout = 1000;
 
 QDBusMessage scriptingCall(const QString &method, const QVariantList &arguments = {})
@@ -63,86 +51,7 @@ QString privateRuntimeDirectory()
     return path;
 }
 
-// The session bus, when there is one to ask without starting a bus of our own.
-bool sessionBusExpected()
-{
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
-}
-
-bool onBus(const QString &service)
-{
-    if (!sessionBusExpected())
-        return false;
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface()->isServiceRegistered(service);
-}
-
-void say(const QString &line)
-{
-    std::fprintf(stderr, "oglon: %s\n", qPrintable(line));
-}
-
 } // namespace
-
-// Takes the script's reports, from KWin only, whatever number types the
-// script engine picked for them.
-class ScriptReceiver : public QDBusVirtualObject
-{
-public:
-    explicit ScriptReceiver(KWinPointer *source)
-        : mSource(source)
-    { }
-
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
-    {
-        if (message.interface() != ReportInterface || message.member() != QLatin1String("report"))
-            return false;
-        const QVariantList arguments = message.arguments();
-        double values[6];
-        bool valid = arguments.size() == 6 && message.service() == mSource->mKWin;
-        for (int i = 0; valid && i < 6; ++i)
-            values[i] = arguments.at(i).toDouble(&valid);
-        connection.send(valid ? message.createReply()
-                              : message.createErrorReply(QDBusError::InvalidArgs, QString()));
-        if (valid)
-            mSource->received(
-                { values[0], values[1] }, QRectF(values[2], values[3], values[4], values[5]));
-        return true;
-    }
-
-    QString introspect(const QString &) const override
-    {
-        return QStringLiteral("<interface name=\"org.oglon.Pointer\"><method name=\"report\">"
-                              "<arg type=\"d\"/><arg type=\"d\"/><arg type=\"d\"/>"
-                              "<arg type=\"d\"/><arg type=\"d\"/><arg type=\"d\"/>"
-                              "</method></interface>");
-    }
-
-private:
-    KWinPointer *mSource;
-};
-
-std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QSize client)
-{
-    if (frame.width() <= 0 || frame.height() <= 0 || client.isEmpty())
-        return std::nullopt;
-    // The program's logical pixels per KWin logical pixel, on each axis.
-    const double kx = client.width() / frame.width();
-    const double ky = client.height() / frame.height();
-    // The head's frame has the head's shape, give or take a rounded pixel
-    // on each side, at a scale some desktop uses.
-    if (std::abs(client.height() / kx - frame.height()) > 1.5 || kx < 0.25 || kx > 4)
-        return std::nullopt;
-    const auto pixel = [](double v) { return int32_t(std::floor(v)); };
-    CursorReading reading;
-    reading.screen = { pixel(pointer.x() * kx), pixel(pointer.y() * ky) };
-    reading.client
-        = { pixel((pointer.x() - frame.x()) * kx), pixel((pointer.y() - frame.y()) * ky) };
-    return reading;
-}
 
 QString JavaScriptString(const QString &value)
 {
@@ -157,16 +66,6 @@ QString JavaScriptString(const QString &value)
             quoted += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
     }
     return quoted + QLatin1Char('"');
-}
-
-PointerChoice ChoosePointerSource(
-    bool waylandSession, bool onX11, bool kwinOnBus, bool gnomeShellOnBus)
-{
-    if (!waylandSession || !onX11)
-        return PointerChoice::XServer;
-    if (kwinOnBus)
-        return PointerChoice::KWin;
-    return gnomeShellOnBus ? PointerChoice::GnomeShell : PointerChoice::X11WindowsOnly;
 }
 
 std::unique_ptr<QTemporaryFile> WritePrivateFile(const QString &directory, const QString &text)
@@ -185,50 +84,32 @@ std::unique_ptr<QTemporaryFile> WritePrivateFile(const QString &directory, const
     return file;
 }
 
-KWinPointer::KWinPointer(HWND head, QObject *parent)
-    : PointerSource(parent)
-    , mHead(head)
+QString KWinPointer::service()
 {
-    mFirstReport.setSingleShot(true);
-    mFirstReport.setInterval(FirstReportTimeout);
-    connect(&mFirstReport, &QTimer::timeout, this, [this] {
-        fail(mReported ? QStringLiteral("KWin's script did not find the head window")
-                       : QStringLiteral("KWin's script sent no report"));
-    });
-    // Every way out passes here: Exit, a termination signal, the window
-    // manager closing the head.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &KWinPointer::unload);
+    return KWinService;
 }
+
+KWinPointer::KWinPointer(HWND head, QObject *parent)
+    : CompositorPointer(head, KWinService, QStringLiteral("KWin's script"), parent)
+{ }
 
 KWinPointer::~KWinPointer()
 {
-    unload();
+    stopReports();
 }
 
-void KWinPointer::start()
+void KWinPointer::startReports()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    mKWin = bus.interface()->serviceOwner(KWinService);
-    if (mKWin.isEmpty())
-        return fail(QStringLiteral("KWin is not on the session bus"));
-    mReceiver = std::make_unique<ScriptReceiver>(this);
-    if (!bus.registerVirtualObject(ReportPath, mReceiver.get()))
-        return fail(QStringLiteral("cannot take KWin's reports on the session bus"));
-    auto *watcher = new QDBusServiceWatcher(
-        KWinService, bus, QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
-        [this] { fail(QStringLiteral("KWin left the session bus")); });
     // A name of this process's own, for the script and for the head's window
     // role: a script left behind by an Oglon that crashed keeps its name and
     // calls a bus name nobody owns any more. The role is how KWin 6, which
     // tells scripts no window ids, finds the head; it must be there before
     // the head is first mapped, when KWin reads it.
-    mPluginName = QStringLiteral("oglon-pointer-%1-%2")
-                      .arg(QCoreApplication::applicationPid())
-                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-    mHead->setWindowRole(mPluginName);
-    mHeadId = mHead->winId();
-    mFirstReport.start();
+    m_pluginName = QStringLiteral("oglon-pointer-%1-%2")
+                       .arg(QCoreApplication::applicationPid())
+                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    head()->setWindowRole(m_pluginName);
+    m_headId = head()->winId();
     loadScript();
 }
 
@@ -241,26 +122,26 @@ void KWinPointer::loadScript()
     script.replace(
         QStringLiteral("@SERVICE@"), JavaScriptString(QDBusConnection::sessionBus().baseService()));
     script.replace(QStringLiteral("@PATH@"), JavaScriptString(ReportPath));
-    script.replace(QStringLiteral("@WINDOW@"), JavaScriptString(QString::number(mHeadId)));
-    script.replace(QStringLiteral("@ROLE@"), JavaScriptString(mHead->windowRole()));
+    script.replace(QStringLiteral("@WINDOW@"), JavaScriptString(QString::number(m_headId)));
+    script.replace(QStringLiteral("@ROLE@"), JavaScriptString(head()->windowRole()));
 
     QString directory = privateRuntimeDirectory();
     if (directory.isEmpty()) {
-        mPrivateDir = std::make_unique<QTemporaryDir>();
-        if (mPrivateDir->isValid())
-            directory = mPrivateDir->path();
+        m_privateDir = std::make_unique<QTemporaryDir>();
+        if (m_privateDir->isValid())
+            directory = m_privateDir->path();
     }
-    mScript = directory.isEmpty() ? nullptr : WritePrivateFile(directory, script);
-    if (!mScript)
+    m_script = directory.isEmpty() ? nullptr : WritePrivateFile(directory, script);
+    if (!m_script)
         return fail(QStringLiteral("cannot write the KWin script"));
 
-    mLoaded = true;
+    m_loaded = true;
     const auto load = QDBusConnection::sessionBus().asyncCall(
-        scriptingCall(QStringLiteral("loadScript"), { mScript->fileName(), mPluginName }));
+        scriptingCall(QStringLiteral("loadScript"), { m_script->fileName(), m_pluginName }));
     auto *watcher = new QDBusPendingCallWatcher(load, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
-        if (w->isError() || mProblem.size())
+        if (w->isError() || failed())
             return fail(QStringLiteral("KWin did not load the script"));
         // Starts every script loaded but not running, ours among them.
         const auto run
@@ -278,10 +159,10 @@ void KWinPointer::loadScript()
 // whether it is still loaded after starting tells.
 void KWinPointer::checkLoaded()
 {
-    if (mProblem.size())
+    if (failed())
         return;
     const QDBusPendingReply<bool> loaded = QDBusConnection::sessionBus().asyncCall(
-        scriptingCall(QStringLiteral("isScriptLoaded"), { mPluginName }));
+        scriptingCall(QStringLiteral("isScriptLoaded"), { m_pluginName }));
     auto *watcher = new QDBusPendingCallWatcher(loaded, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
@@ -291,109 +172,15 @@ void KWinPointer::checkLoaded()
     });
 }
 
-void KWinPointer::received(QPointF pointer, QRectF frame)
-{
-    if (mProblem.size())
-        return;
-    mPointer = pointer;
-    mFrame = frame;
-    mReported = true;
-    // Only a report with the head's frame shows that KWin follows the
-    // pointer for this head; until one comes, the timeout may still fall back.
-    if (!mFollowing && MapFromCompositor(pointer, frame, mHead->size())) {
-        mFollowing = true;
-        mFirstReport.stop();
-        emit ready();
-    }
-    if (mListening)
-        emit moved();
-}
-
-std::optional<CursorReading> KWinPointer::read(HWND window)
-{
-    // The head has no frame, so KWin's frame is its client area. Any other
-    // window is not the one KWin reports on; no window asks for the screen
-    // point alone.
-    if (!mFollowing || mProblem.size() || (window && window != mHead))
-        return std::nullopt;
-    return MapFromCompositor(mPointer, mFrame, mHead->size());
-}
-
-void KWinPointer::fail(const QString &problem)
-{
-    if (mProblem.size())
-        return;
-    mProblem = problem;
-    mFirstReport.stop();
-    unload();
-    emit lost();
-}
-
-void KWinPointer::unload()
+void KWinPointer::stopReports()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (mLoaded) {
-        mLoaded = false;
+    if (m_loaded) {
+        m_loaded = false;
         // Waited for, so that the script is gone before the program is.
-        bus.call(scriptingCall(QStringLiteral("unloadScript"), { mPluginName }), QDBus::Block,
+        bus.call(scriptingCall(QStringLiteral("unloadScript"), { m_pluginName }), QDBus::Block,
             UnloadTimeout);
     }
-    if (mReceiver) {
-        bus.unregisterObject(ReportPath);
-        mReceiver.reset();
-    }
-    mScript.reset();
-    mPrivateDir.reset();
-}
-
-namespace {
-
-// Under GNOME: the extension's reports whenever they come, the X server's
-// pointer while they do not, each change said on stderr.
-void followGnomeShell(HWND head, const QString &overX11Only)
-{
-    auto *source = new GnomePointer(head, head);
-    QObject::connect(source, &GnomePointer::ready, source, [source] {
-        SetActivePointerSource(source);
-        say(QStringLiteral("running through XWayland; the pointer comes from GNOME Shell"));
-    });
-    QObject::connect(source, &PointerSource::lost, source, [source, overX11Only] {
-        say(QStringLiteral("running through XWayland, pointer from the X server (%1): %2")
-                .arg(source->problem(), overX11Only));
-    });
-    QObject::connect(source, &GnomePointer::extensionOff, source,
-        [head](const QString &uuid) { OfferToEnableExtension(uuid, head); });
-    source->start();
-}
-
-} // namespace
-
-void FollowPointerInWaylandSession(HWND head, bool waylandSession)
-{
-    const bool onX11 = X11::available();
-    const bool wayland = onX11 && waylandSession;
-    const QString overX11Only
-        = QStringLiteral("the pupils follow the pointer only while it is over X11 windows");
-    switch (ChoosePointerSource(waylandSession, onX11, wayland && onBus(KWinService),
-        wayland && onBus(QStringLiteral("org.gnome.Shell")))) {
-    case PointerChoice::XServer:
-        return;
-    case PointerChoice::X11WindowsOnly:
-        say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + overX11Only);
-        return;
-    case PointerChoice::GnomeShell:
-        return followGnomeShell(head, overX11Only);
-    case PointerChoice::KWin:
-        break;
-    }
-    auto *source = new KWinPointer(head, head);
-    QObject::connect(source, &KWinPointer::ready, source, [source] {
-        SetActivePointerSource(source);
-        say(QStringLiteral("running through XWayland; the pointer comes from KWin"));
-    });
-    QObject::connect(source, &PointerSource::lost, source, [source, overX11Only] {
-        say(QStringLiteral("running through XWayland, pointer from the X server (%1): %2")
-                .arg(source->problem(), overX11Only));
-    });
-    source->start();
+    m_script.reset();
+    m_privateDir.reset();
 }

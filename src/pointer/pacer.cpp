@@ -1,16 +1,6 @@
 #include "pacer.h"
 
-#include "pointersource.h"
-
-#include <QList>
-
 namespace {
-
-QList<TickPacer *> &pacers()
-{
-    static QList<TickPacer *> all;
-    return all;
-}
 
 // After motion stops, the pointer is checked again at growing intervals
 // (200, 400, 800 ms, then every 2 s): a warp moves the pointer without any
@@ -25,26 +15,27 @@ int quietCheckDelay(int interval, int quietChecks)
 
 } // namespace
 
-TickPacer::TickPacer(QObject *parent)
+TickPacer::TickPacer(QWidget *window, QObject *parent)
     : QObject(parent)
+    , m_window(window)
 {
-    mTimer.setSingleShot(true);
+    m_timer.setSingleShot(true);
     // A coarse timer may fire early, and two ticks come closer than the
     // interval.
-    mTimer.setTimerType(Qt::PreciseTimer);
-    connect(&mTimer, &QTimer::timeout, this, &TickPacer::onCheck);
-    pacers().append(this);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &TickPacer::onCheck);
+    connect(
+        PointerSourceSwitch::instance(), &PointerSourceSwitch::changed, this, &TickPacer::follow);
 }
 
 TickPacer::~TickPacer()
 {
-    pacers().removeAll(this);
     stop();
 }
 
 void TickPacer::setInterval(int milliseconds)
 {
-    mInterval = qMax(1, milliseconds);
+    m_interval = qMax(1, milliseconds);
 }
 
 void TickPacer::start(int milliseconds)
@@ -55,9 +46,9 @@ void TickPacer::start(int milliseconds)
 
 void TickPacer::start()
 {
-    mActive = true;
+    m_active = true;
     useSource(ActivePointerSource());
-    mQuietChecks = 0;
+    m_quietChecks = 0;
     // The pointer may have moved while the pacer stood still: a tick as soon
     // as the event loop runs (after the window is shown, at the start).
     schedule(0);
@@ -65,96 +56,102 @@ void TickPacer::start()
 
 void TickPacer::stop()
 {
-    mActive = false;
-    mTimer.stop();
-    mQuietChecks = 0;
-    if (mListening && mSource)
-        mSource->listen(false);
-    mListening = false;
+    m_active = false;
+    m_timer.stop();
+    m_quietChecks = 0;
+    if (m_listening && m_source)
+        m_source->listen(false);
+    m_listening = false;
 }
 
-void TickPacer::followActiveSource()
+// Another source took over: the pacer stops listening to the one before and
+// starts again with the new one.
+void TickPacer::follow(PointerSource *source)
 {
-    for (TickPacer *pacer : pacers()) {
-        pacer->useSource(ActivePointerSource());
-        if (pacer->isActive())
-            pacer->start();
-    }
+    useSource(source);
+    if (m_active)
+        start();
 }
 
 void TickPacer::useSource(PointerSource *source)
 {
-    if (mSource == source)
+    if (m_source == source)
         return;
-    if (mSource) {
-        disconnect(mSource, nullptr, this, nullptr);
-        if (mListening)
-            mSource->listen(false);
+    if (m_source) {
+        disconnect(m_source, nullptr, this, nullptr);
+        if (m_listening)
+            m_source->listen(false);
     }
-    mListening = false;
-    mSource = source;
-    if (mSource)
-        connect(mSource, &PointerSource::moved, this, &TickPacer::onMoved);
+    m_listening = false;
+    m_source = source;
+    if (m_source)
+        connect(m_source, &PointerSource::moved, this, &TickPacer::onMoved);
 }
 
-// Whether the tick found the pointer somewhere new.
+// One reading for the whole tick; whether it found the pointer somewhere new.
 bool TickPacer::tick()
 {
-    const quint64 before = PointerMovesSeen();
-    mSinceTick.start();
+    m_sinceTick.start();
+    std::optional<CursorReading> reading;
+    if (m_source)
+        reading = m_source->read(m_window);
+    const bool moved = reading && (!m_lastScreen || reading->screen != *m_lastScreen);
+    if (reading)
+        m_lastScreen = reading->screen;
+    const TickReading during(m_window, reading);
     emit timeout();
-    return PointerMovesSeen() != before;
+    return moved;
 }
 
 void TickPacer::schedule(int milliseconds)
 {
-    mTimer.start(milliseconds);
+    m_timer.start(milliseconds);
 }
 
 void TickPacer::listen(bool on)
 {
-    if (mListening == on || !mSource)
+    if (m_listening == on || !m_source)
         return;
-    mListening = on;
-    mSource->listen(on);
+    m_listening = on;
+    m_source->listen(on);
 }
 
 void TickPacer::onMoved()
 {
     // Motion still queued from before the pacer stopped listening changes
     // nothing: a check is already due.
-    if (!mActive || !mListening)
+    if (!m_active || !m_listening)
         return;
     // One report is enough; the checks follow the rest of the motion.
     listen(false);
-    mQuietChecks = 0;
-    const qint64 since = mSinceTick.isValid() ? mSinceTick.elapsed() : mInterval;
-    if (since >= mInterval) {
+    m_quietChecks = 0;
+    const qint64 since = m_sinceTick.isValid() ? m_sinceTick.elapsed() : m_interval;
+    if (since >= m_interval) {
         tick();
-        schedule(mInterval);
+        schedule(m_interval);
     } else {
-        schedule(int(mInterval - since));
+        schedule(int(m_interval - since));
     }
 }
 
 void TickPacer::onCheck()
 {
-    if (!mActive)
+    if (!m_active)
         return;
     const bool moved = tick();
-    if (!mSource || !mSource->reportsMotion()) {
-        schedule(mInterval);
+    if (!m_source || !m_source->reportsMotion()) {
+        schedule(m_interval);
         return;
     }
     if (moved) {
         listen(false);
-        mQuietChecks = 0;
-        schedule(mInterval);
+        m_quietChecks = 0;
+        schedule(m_interval);
         return;
     }
     // At rest: motion wakes the pacer from now on. Motion between this
     // check and the start of listening is caught by the next check.
     listen(true);
-    ++mQuietChecks;
-    schedule(quietCheckDelay(mInterval, mQuietChecks));
+    ++m_quietChecks;
+    schedule(quietCheckDelay(m_interval, m_quietChecks));
 }

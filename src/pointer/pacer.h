@@ -4,40 +4,40 @@
 // not change with the pointer source behind it.
 #pragma once
 
+#include "pointer/pointersource.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-
-class PointerSource;
+#include <QWidget>
 
 class TickPacer : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TickPacer(QObject *parent = nullptr);
+    // Ticks for `window`: each tick reads the pointer once, for that window,
+    // and GetCursorPos and ScreenToClient answer from that reading during it.
+    explicit TickPacer(QWidget *window = nullptr, QObject *parent = nullptr);
     ~TickPacer() override;
 
     // The shortest time between two ticks while the pointer moves, and the
     // poll interval of a source that cannot report motion.
-    int interval() const { return mInterval; }
+    int interval() const { return m_interval; }
     void setInterval(int milliseconds);
-    bool isActive() const { return mActive; }
+    bool isActive() const { return m_active; }
     // Ticks as soon as the event loop runs (the pointer may have moved while
     // the pacer stood still), then as the pointer moves.
     void start(int milliseconds);
     void start();
     void stop();
 
-    // Takes up the source now in use: the pacer stops listening to the one
-    // before. SetActivePointerSource calls it for every pacer.
-    static void followActiveSource();
-
 signals:
     void timeout();
 
 private:
+    void follow(PointerSource *source);
     void useSource(PointerSource *source);
     bool tick();
     void schedule(int milliseconds);
@@ -45,12 +45,16 @@ private:
     void onMoved();
     void onCheck();
 
-    int mInterval = 100;
-    bool mActive = false;
-    bool mListening = false;
+    QPointer<QWidget> m_window;
+    int m_interval = 100;
+    bool m_active = false;
+    bool m_listening = false;
     // How many checks in a row found the pointer where it was.
-    int mQuietChecks = 0;
-    QTimer mTimer;
-    QElapsedTimer mSinceTick;
-    QPointer<PointerSource> mSource;
+    int m_quietChecks = 0;
+    QTimer m_timer;
+    QElapsedTimer m_sinceTick;
+    QPointer<PointerSource> m_source;
+    // The screen point of the last reading, to tell whether a tick found the
+    // pointer somewhere new.
+    std::optional<POINT> m_lastScreen;
 };

@@ -5,11 +5,24 @@
 #include <QCursor>
 #include <QWidget>
 
+namespace {
+
+// During a tick, the reading the pacer took for it; else a new one.
+std::optional<CursorReading> readPointer(HWND window)
+{
+    const TickReading *tick = TickReading::current();
+    if (tick && (!window || window == tick->window()))
+        return tick->reading();
+    return ActivePointerSource()->read(window);
+}
+
+} // namespace
+
 bool GetCursorPos(POINT *point)
 {
     if (!point)
         return false;
-    if (const auto reading = ReadPointer(nullptr)) {
+    if (const auto reading = readPointer(nullptr)) {
         *point = reading->screen;
         return true;
     }
@@ -26,7 +39,7 @@ bool ScreenToClient(HWND window, POINT *point)
 {
     if (!window || !point)
         return false;
-    if (const auto reading = ReadPointer(window)) {
+    if (const auto reading = readPointer(window)) {
         point->x -= reading->screen.x - reading->client.x;
         point->y -= reading->screen.y - reading->client.y;
         return true;

@@ -15,5 +15,6 @@ bool GetCursorPos(POINT *point);
 // Rewrites a screen point in the client pixels of the window. The active
 // pointer source is asked (on X11, the server), so the answer holds even
 // while the toolkit's idea of the window's place lags behind the window
-// manager. Each call asks on its own; neither relies on the other.
+// manager. Within a tick of the pacer both answer from the one reading the
+// tick took; elsewhere each call asks on its own.
 bool ScreenToClient(HWND window, POINT *point);

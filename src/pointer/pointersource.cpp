@@ -1,6 +1,5 @@
 #include "pointersource.h"
 
-#include "pacer.h"
 #ifdef OGLON_X11
 #include "x11pointer.h"
 #endif
@@ -42,10 +41,15 @@ PointerSource *defaultSource()
 QPointer<PointerSource> chosen;
 QMetaObject::Connection chosenLost, chosenGone;
 
-POINT lastScreen;
-quint64 movesSeen = 0;
+const TickReading *tickUnderWay = nullptr;
 
 } // namespace
+
+PointerSourceSwitch *PointerSourceSwitch::instance()
+{
+    static PointerSourceSwitch notifier;
+    return &notifier;
+}
 
 PointerSource *ActivePointerSource()
 {
@@ -54,30 +58,34 @@ PointerSource *ActivePointerSource()
 
 void SetActivePointerSource(PointerSource *source)
 {
+    PointerSourceSwitch *notifier = PointerSourceSwitch::instance();
     QObject::disconnect(chosenLost);
     QObject::disconnect(chosenGone);
     chosen = source == defaultSource() ? nullptr : source;
     if (chosen) {
         chosenLost = QObject::connect(
-            chosen, &PointerSource::lost, [] { SetActivePointerSource(nullptr); });
-        // Gone without a word: the pacer must not keep listening to nothing.
-        chosenGone = QObject::connect(
-            chosen, &QObject::destroyed, [] { TickPacer::followActiveSource(); });
+            chosen, &PointerSource::lost, notifier, [] { SetActivePointerSource(nullptr); });
+        // Gone without a word: the pacers must not keep listening to nothing.
+        chosenGone = QObject::connect(chosen, &QObject::destroyed, notifier,
+            [notifier] { emit notifier->changed(ActivePointerSource()); });
     }
-    TickPacer::followActiveSource();
+    emit notifier->changed(ActivePointerSource());
 }
 
-std::optional<CursorReading> ReadPointer(HWND window)
+TickReading::TickReading(HWND window, const std::optional<CursorReading> &reading)
+    : m_window(window)
+    , m_reading(reading)
+    , m_outer(tickUnderWay)
 {
-    const std::optional<CursorReading> reading = ActivePointerSource()->read(window);
-    if (reading && reading->screen != lastScreen) {
-        lastScreen = reading->screen;
-        ++movesSeen;
-    }
-    return reading;
+    tickUnderWay = this;
 }
 
-quint64 PointerMovesSeen()
+TickReading::~TickReading()
 {
-    return movesSeen;
+    tickUnderWay = m_outer;
+}
+
+const TickReading *TickReading::current()
+{
+    return tickUnderWay;
 }

@@ -44,18 +44,45 @@ signals:
     void lost();
 };
 
-// The source that GetCursorPos, ScreenToClient and the head's tick pacer use:
-// the X server's unless another was set.
+// The source that GetCursorPos, ScreenToClient and the tick pacers use: the X
+// server's unless another was set.
 PointerSource *ActivePointerSource();
-// Puts `source` in use (the caller keeps ownership); the pacer follows at
-// once. When it emits lost() or is destroyed, the X server's source takes
-// over again; nullptr goes back to it as well.
+// Puts `source` in use (the caller keeps ownership). When it emits lost() or
+// is destroyed, the X server's source takes over again; nullptr goes back to
+// it as well.
 void SetActivePointerSource(PointerSource *source);
 
-// Reads the active source. Every reading the program takes goes through here
-// (GetCursorPos, ScreenToClient), so that the tick pacer can tell whether a
-// tick found the pointer somewhere new without asking the source again.
-std::optional<CursorReading> ReadPointer(HWND window);
-// How many readings so far found the pointer's screen point changed since the
-// reading before. Only compared, never used as an answer.
-quint64 PointerMovesSeen();
+// Tells whoever follows the active source (the pacers) that another one took
+// over.
+class PointerSourceSwitch : public QObject
+{
+    Q_OBJECT
+
+public:
+    static PointerSourceSwitch *instance();
+
+signals:
+    void changed(PointerSource *source);
+};
+
+// While a tick runs, GetCursorPos and ScreenToClient for its window answer
+// from the one reading the pacer took for it instead of asking the source
+// again: one question per tick gives both the screen and the client point.
+class TickReading
+{
+public:
+    TickReading(HWND window, const std::optional<CursorReading> &reading);
+    ~TickReading();
+    TickReading(const TickReading &) = delete;
+    TickReading &operator=(const TickReading &) = delete;
+
+    // The tick under way, if one is.
+    static const TickReading *current();
+    HWND window() const { return m_window; }
+    const std::optional<CursorReading> &reading() const { return m_reading; }
+
+private:
+    HWND m_window;
+    std::optional<CursorReading> m_reading;
+    const TickReading *m_outer;
+};

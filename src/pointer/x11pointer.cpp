@@ -14,8 +14,6 @@
 #include <xcb/xinput.h>
 #endif
 
-#include <cstdlib>
-
 namespace {
 
 using X11::rootWindow;
@@ -34,13 +32,12 @@ uint8_t rawMotionOpcode(xcb_connection_t *c)
     // Qt has already agreed 2.4 on this connection. A client may change its
     // version later, and the server holds it to the last one asked: asking
     // for less would take from Qt what it relies on.
-    xcb_input_xi_query_version_reply_t *reply
-        = xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 4), nullptr);
+    const X11::Reply<xcb_input_xi_query_version_reply_t> reply(
+        xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 4), nullptr));
     if (!reply)
         return 0;
     const bool recent
         = reply->major_version > 2 || (reply->major_version == 2 && reply->minor_version >= 2);
-    free(reply);
     return recent ? extension->major_opcode : 0;
 #else
     Q_UNUSED(c);
@@ -52,11 +49,11 @@ class XServerPointerSource : public PointerSource, public QAbstractNativeEventFi
 {
 public:
     explicit XServerPointerSource(xcb_connection_t *c)
-        : mConnection(c)
-        , mRoot(rootWindow(c))
-        , mOpcode(rawMotionOpcode(c))
+        : m_connection(c)
+        , m_root(rootWindow(c))
+        , m_opcode(rawMotionOpcode(c))
     {
-        if (mOpcode)
+        if (m_opcode)
             qGuiApp->installNativeEventFilter(this);
     }
 
@@ -68,7 +65,7 @@ public:
 
     std::optional<CursorReading> read(HWND window) override
     {
-        const auto answer = X11::queryPointer(window ? window->winId() : mRoot);
+        const auto answer = X11::queryPointer(window ? window->winId() : m_root);
         if (!answer)
             return std::nullopt;
         // The server works in device pixels; the program in logical ones.
@@ -82,22 +79,22 @@ public:
         return CursorReading { { screen.x(), screen.y() }, { client.x(), client.y() } };
     }
 
-    bool reportsMotion() const override { return mOpcode != 0; }
+    bool reportsMotion() const override { return m_opcode != 0; }
 
     void listen(bool on) override
     {
 #ifdef OGLON_XINPUT2
-        if (!mOpcode || mListening == on)
+        if (!m_opcode || m_listening == on)
             return;
-        mListening = on;
+        m_listening = on;
         struct
         {
             xcb_input_event_mask_t head;
             uint32_t bits;
         } mask { { XCB_INPUT_DEVICE_ALL_MASTER, 1 },
             on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u };
-        xcb_input_xi_select_events(mConnection, mRoot, 1, &mask.head);
-        xcb_flush(mConnection);
+        xcb_input_xi_select_events(m_connection, m_root, 1, &mask.head);
+        xcb_flush(m_connection);
 #else
         Q_UNUSED(on);
 #endif
@@ -105,8 +102,8 @@ public:
 
     QString name() const override
     {
-        return mOpcode ? QStringLiteral("X server (XInput2 raw motion)")
-                       : QStringLiteral("X server (polled)");
+        return m_opcode ? QStringLiteral("X server (XInput2 raw motion)")
+                        : QStringLiteral("X server (polled)");
     }
 
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
@@ -118,22 +115,22 @@ public:
         const uint8_t kind = event->response_type & ~0x80;
         if (kind == XCB_MOTION_NOTIFY || kind == XCB_ENTER_NOTIFY) {
             // A warp over the program's own windows arrives as plain motion.
-            if (mListening)
+            if (m_listening)
                 emit moved();
             return false;
         }
         if (kind != XCB_GE_GENERIC)
             return false;
         const auto *generic = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
-        if (generic->extension != mOpcode)
+        if (generic->extension != m_opcode)
             return false;
         if (generic->event_type == XCB_INPUT_RAW_MOTION) {
-            if (mListening)
+            if (m_listening)
                 emit moved();
             return true; // ours alone; Qt has no use for it
         }
         if ((generic->event_type == XCB_INPUT_MOTION || generic->event_type == XCB_INPUT_ENTER)
-            && mListening)
+            && m_listening)
             emit moved();
 #else
         Q_UNUSED(type);
@@ -143,10 +140,10 @@ public:
     }
 
 private:
-    xcb_connection_t *mConnection;
-    xcb_window_t mRoot;
-    uint8_t mOpcode;
-    bool mListening = false;
+    xcb_connection_t *m_connection;
+    xcb_window_t m_root;
+    uint8_t m_opcode;
+    bool m_listening = false;
 };
 
 } // namespace

@@ -17,9 +17,12 @@ namespace e2e {
 
 using Window = xcb_window_t;
 
-// The screen xsession.sh sets up, and the head's place on it at start.
+// The screen xsession.sh sets up, and the head's place on it at start:
+// centred as Qt centres a rectangle.
 constexpr QSize ScreenSize { 1024, 768 };
-constexpr QRect HeadRect { 466, 304, 91, 159 };
+constexpr QRect HeadRect { QPoint((ScreenSize.width() - ClientSize.width) / 2,
+                               (ScreenSize.height() - ClientSize.height) / 2),
+    QSize(ClientSize.width, ClientSize.height) };
 // The outline's corner lies this far up and left of the client area.
 constexpr QPoint OutlineOffset { OutlineClientOffset.x, OutlineClientOffset.y };
 

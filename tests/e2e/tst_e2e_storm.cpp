@@ -46,10 +46,11 @@ public:
                 at = avoid(menu, to) ? at : to;
             } else if (kind < 45) {
                 // Anywhere on the screen, or over the head.
-                const QPoint to = random.bounded(2)
-                    ? QPoint(
-                        random.bounded(ScreenSize.width()), random.bounded(ScreenSize.height()))
-                    : HeadRect.topLeft() + QPoint(random.bounded(91), random.bounded(159));
+                const QPoint to = random.bounded(2) ? QPoint(random.bounded(ScreenSize.width()),
+                                      random.bounded(ScreenSize.height()))
+                                                    : HeadRect.topLeft()
+                        + QPoint(
+                            random.bounded(HeadRect.width()), random.bounded(HeadRect.height()));
                 if (avoid(menu, to))
                     continue;
                 commands << "mousemove" << QString::number(to.x()) << QString::number(to.y());

@@ -1,5 +1,6 @@
 #include "pointer/gnomepointer.h"
 #include "pointer/kwinpointer.h"
+#include "pointer/sessionpointer.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -29,6 +29,7 @@ class ReportingSource : public PointerSource
 public:
     std::optional<CursorReading> read(HWND window) override
     {
+        ++reads;
         const QPoint at = QCursor::pos(), client = window ? window->mapFromGlobal(at) : at;
         return CursorReading { { at.x(), at.y() }, { client.x(), client.y() } };
     }
@@ -36,6 +37,7 @@ public:
     void listen(bool on) override { listening = on; }
     QString name() const override { return QStringLiteral("test"); }
     bool listening = false;
+    int reads = 0;
 };
 
 } // namespace
@@ -56,6 +58,7 @@ private slots:
     void tickTurnsThePupils();
     void onlyPointerMotionCounts();
     void reportedMotionAndLostSource();
+    void pacerFollowsTheSourceAndReadsOnce();
 
     void leftPressStartsDrag();
     void secondPressKeepsAnchor();
@@ -208,6 +211,31 @@ void TestForm1::reportedMotionAndLostSource()
     QVERIFY(!source.listening);
     QCursor::setPos(head->mapToGlobal(QPoint(-200, 81)));
     QTRY_VERIFY(pupilPlace(*head, 0).x() < 25);
+}
+
+// A pacer made before the source was set follows it, and a tick reads the
+// pointer once for both the screen point and the window's.
+void TestForm1::pacerFollowsTheSourceAndReadsOnce()
+{
+    head->setTimer1Interval(0);
+    TickPacer pacer(head);
+    pacer.start(100);
+    ReportingSource source;
+    SetActivePointerSource(&source);
+    QTRY_VERIFY(source.listening);
+    QCursor::setPos(head->mapToGlobal(QPoint(200, 81)));
+    const int before = source.reads;
+    int readsByFirstTick = -1;
+    POINT client;
+    connect(&pacer, &TickPacer::timeout, &pacer, [&] {
+        GetCursorPos(&client);
+        ScreenToClient(head, &client);
+        if (readsByFirstTick < 0)
+            readsByFirstTick = source.reads - before;
+    });
+    emit source.moved();
+    QTRY_COMPARE(readsByFirstTick, 1);
+    QCOMPARE(client, (POINT { 200, 81 }));
 }
 
 void TestForm1::leftPressStartsDrag()

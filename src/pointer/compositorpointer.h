@@ -1,0 +1,97 @@
+// The pointer as the Wayland compositor sees it. Under a Wayland session the
+// X server knows the pointer only while it is over an X11 window; the
+// compositor knows it everywhere. A helper running inside the compositor
+// (KWin's script, GNOME Shell's extension) reports it to this process.
+#pragma once
+
+#include "pointer/pointersource.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+class CompositorReceiver;
+class QDBusServiceWatcher;
+
+// Turns the compositor's logical pointer and frame into the program's screen
+// and client pixels. The frame's size against the client area's size as the
+// program sees it gives the scale between the two, whatever XWayland does to
+// its own root coordinates. None for a frame with no area or not of the
+// client's shape: not the head's.
+std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QSize client);
+
+// A pointer source fed by the compositor's reports. The helper inside the
+// compositor calls, on this process's unique name on the session bus,
+//     object /org/oglon/Pointer, interface org.oglon.Pointer,
+//     report(px, py, fx, fy, fw, fh)   (six numbers; doubles or integers)
+// with the pointer (px, py) and the head window's frame (fx, fy, fw, fh) in
+// the compositor's logical coordinates, whenever either changed, at most
+// every 100 ms and nothing at rest. The frame is the client area: the head
+// has no decoration. This class takes the reports from the compositor's own
+// bus name only, maps them with MapFromCompositor, emits ready() at the first
+// report that has the head's frame and moved() at each report while the
+// pacer listens, and gives up (lost(), problem() says why) when no such
+// report comes within 1.5 s of start(), when the compositor leaves the bus,
+// or when the subclass calls fail(). A subclass names the compositor's bus
+// name and sets its helper going: startReports() runs once the receiver is
+// in place, stopReports() undoes it (on failure, at exit, and from the
+// subclass's own destructor); both must be safe to call again.
+class CompositorPointer : public PointerSource
+{
+    Q_OBJECT
+
+public:
+    ~CompositorPointer() override;
+
+    // Takes the reports and sets the helper going; ready() or lost() follows
+    // within about 1.5 seconds. Again after a failure, it starts afresh.
+    void start();
+    // Why the source did not start or stopped; empty while it works.
+    QString problem() const { return m_problem; }
+
+    std::optional<CursorReading> read(HWND window) override;
+    bool reportsMotion() const override { return true; }
+    void listen(bool on) override { m_listening = on; }
+
+signals:
+    // The first report with the head's frame arrived: the source works.
+    void ready();
+
+protected:
+    // `service`: the compositor's well-known name on the session bus;
+    // `helper`: what reports, as the messages name it ("KWin's script").
+    CompositorPointer(HWND head, const QString &service, const QString &helper, QObject *parent);
+
+    virtual void startReports() = 0;
+    virtual void stopReports() = 0;
+    // No report with the head's frame within 1.5 s of start(): fails with
+    // what the program can tell; a subclass may ask the compositor why first.
+    virtual void noReportInTime();
+    // Stops: the helper is stopped, the reports refused, lost() sent. Only a
+    // new start() sets the source going again.
+    void fail(const QString &problem);
+    bool failed() const { return !m_problem.isEmpty(); }
+    HWND head() const { return m_head; }
+
+private:
+    friend class CompositorReceiver;
+    void received(QPointF pointer, QRectF frame);
+    void shutDown();
+
+    HWND m_head;
+    QString m_service;
+    QString m_helper;
+    QString m_sender; // the compositor's unique name: the only sender believed
+    std::unique_ptr<CompositorReceiver> m_receiver;
+    QDBusServiceWatcher *m_watcher = nullptr;
+    QTimer m_firstReport;
+    QPointF m_pointer;
+    QRectF m_frame;
+    bool m_reported = false; // any report came
+    bool m_following = false; // a report with the head's frame came
+    bool m_listening = false;
+    QString m_problem;
+};
