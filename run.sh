@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel --target oglon
+cmake --build build --parallel "$(nproc)" --target oglon
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec build/oglon "$@"
@@ -12,7 +12,7 @@ fi
 
 # No display to show it on: run it on a virtual one and take a picture.
 shot="$PWD/build/oglon-screenshot.png"
-cmake --build build --parallel --target screenshot >/dev/null
+cmake --build build --parallel "$(nproc)" --target screenshot >/dev/null
 echo "There is no X display here (DISPLAY is not set), so Oglon ran on a virtual one."
 # shellcheck disable=SC2016 # the inner shell expands these
 tools/xsession.sh bash -c '

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Oglon needs to build, run and test, when any
+# Installs the Debian packages Oglon needs to build, run and test, when any
 # of them is missing. This is the one list of them; other tools (the
 # benchmark) name what they need beyond it as arguments: deps.sh [PACKAGE...]
 set -euo pipefail
@@ -9,7 +9,7 @@ packages=(
     cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
     qt6-l10n-tools
     # run
-    qt6-qpa-plugins fonts-dejavu-core xdg-utils
+    qt6-qpa-plugins libxcb-cursor0 fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils libxcb-record0-dev
     # test: a second, decorating window manager; a CJK font for the
@@ -25,6 +25,8 @@ packages=(
     icewm fluxbox xfwm4 metacity wmctrl
     # packaging checks
     dpkg-dev file desktop-file-utils appstream binutils-mingw-w64-x86-64 lintian
+    # the Debian 13 root (tools/debian13.sh) and its private network
+    debootstrap iproute2
     # style checks (tools/check-style.sh)
     clang-format shellcheck
     "$@"

@@ -8,4 +8,4 @@ shift 2
 mapfile -t author <"$source/tests/e2e/odd-authors.txt"
 cmake -S "$source" -B "$build" -DBUILD_TESTING=OFF "-DOGLON_AUTHOR_NAME=${author[0]}" \
     "-DOGLON_AUTHOR_EMAIL=${author[1]}" "-DOGLON_AUTHOR_HOMEPAGE=${author[2]}" "$@" >/dev/null
-cmake --build "$build" --parallel --target oglon >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target oglon >/dev/null

@@ -39,6 +39,9 @@ int main(int argc, char *argv[])
     NativeWindow window;
     window.setWindowTitle(QStringLiteral("native"));
     window.setMouseTracking(true);
+    // KWin 6 with no decoration plugin leaves the title bar to the client:
+    // without one, the window's pixels are the screen's.
+    window.setWindowFlag(Qt::FramelessWindowHint);
     window.showMaximized();
     return QApplication::exec();
 }
