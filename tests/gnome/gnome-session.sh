@@ -30,17 +30,20 @@ if [ "${1-}" = --inside ]; then
     export DBUS_SYSTEM_BUS_ADDRESS
     gnome-shell --headless --wayland --virtual-monitor 1280x800 >"$work/shell.log" 2>&1 &
     shell=$!
-    # XWayland is up once mutter names its display and writes its authority.
+    # Up once the shell is on the bus and XWayland is, which mutter says by
+    # naming its display and writing its authority.
     display=
     for _ in $(seq 300); do
         display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$work/shell.log")
         auth=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -n1)
-        [ -n "$display" ] && [ -n "$auth" ] && break
+        owned=$(dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.gnome.Shell 2>/dev/null)
+        [ -n "$display" ] && [ -n "$auth" ] && [[ $owned == *true* ]] && break
         kill -0 "$shell" 2>/dev/null || break
         sleep 0.1
     done
-    if [ -z "$display" ] || [ -z "$auth" ]; then
-        echo "gnome-session: the shell did not start XWayland" >&2
+    if [[ $owned != *true* ]] || [ -z "$display" ] || [ -z "$auth" ]; then
+        echo "gnome-session: the shell did not start with XWayland" >&2
         exit 1
     fi
     export DISPLAY=$display XAUTHORITY=$auth WAYLAND_DISPLAY=wayland-0

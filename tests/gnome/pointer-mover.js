@@ -41,11 +41,13 @@ export default class PointerMover extends Extension {
             this._pointer.notify_button(GLib.get_monotonic_time(), button, state);
     }
 
-    // True once the shell has started up (it opens the overview then) and
-    // the overview is gone.
+    // True once the overview the shell opens at start is gone. Asked to hide
+    // while it is still opening, GNOME Shell 48 keeps it open for good.
     HideOverview() {
+        if (Main.layoutManager._startingUp || Main.overview.animationInProgress)
+            return false;
         Main.overview.hide();
-        return !Main.layoutManager._startingUp && !Main.overview.visible;
+        return !Main.overview.visible;
     }
 
     // How many processes Oglon's extension reports to, in either format.
