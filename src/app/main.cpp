@@ -27,18 +27,30 @@ bool waylandSession()
     return has("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
 }
 
+// The value of one of Qt's own options as Qt reads them: "--name" is
+// "-name", and the last one given counts. Null when not given.
+const char *qtOption(int argc, char *argv[], const char *name)
+{
+    const char *value = nullptr;
+    for (int i = 1; i + 1 < argc; ++i) {
+        const char *option = argv[i];
+        if (option[0] == '-' && option[1] == '-')
+            ++option;
+        if (!std::strcmp(option, name))
+            value = argv[++i];
+    }
+    return value;
+}
+
 // The pupils need the pointer's position over the whole screen and the head
 // needs to stay above other windows: X11 offers both, Wayland neither. Under
 // Wayland the program runs through XWayland, even where the session asks Qt
 // programs for Wayland; only a -platform argument chooses otherwise.
 bool choosePlatform(int argc, char *argv[])
 {
-    bool display = has("DISPLAY");
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "-platform"))
-            return true;
-        display = display || !std::strcmp(argv[i], "-display");
-    }
+    if (qtOption(argc, argv, "-platform"))
+        return true;
+    const bool display = has("DISPLAY") || qtOption(argc, argv, "-display");
     const bool wayland = waylandSession();
     if (has("QT_QPA_PLATFORM") && !wayland)
         return true;
@@ -79,17 +91,71 @@ bool answerInfoOption(int argc, char *argv[])
 // status 1 instead. Other platforms, chosen explicitly, are left to Qt.
 bool xDisplayOpens(int argc, char *argv[])
 {
-    const char *display = nullptr;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (!std::strcmp(argv[i], "-platform") && std::strncmp(argv[i + 1], "xcb", 3))
-            return true;
-        if (!std::strcmp(argv[i], "-display"))
-            display = argv[i + 1];
-    }
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (!platform.isEmpty() && !platform.startsWith("xcb"))
+    const char *platform = qtOption(argc, argv, "-platform");
+    if (platform && std::strncmp(platform, "xcb", 3))
         return true;
-    return CanOpenDisplay(display);
+    const QByteArray environment = qgetenv("QT_QPA_PLATFORM");
+    if (!platform && !environment.isEmpty() && !environment.startsWith("xcb"))
+        return true;
+    return CanOpenDisplay(qtOption(argc, argv, "-display"));
+}
+
+// Qt takes any QT_SCALE_FACTOR: at 0, below or not a number the head is
+// drawn a pixel small, and at 1000 its pictures take gigabytes.
+bool scaleFactorIsSane()
+{
+    if (!has("QT_SCALE_FACTOR"))
+        return true;
+    bool number = false;
+    const double factor = qgetenv("QT_SCALE_FACTOR").toDouble(&number);
+    if (number && factor >= 0.25 && factor <= 8) // false for NaN
+        return true;
+    std::fprintf(stderr, "oglon: QT_SCALE_FACTOR=%s is not a scale from 0.25 to 8\n",
+        qgetenv("QT_SCALE_FACTOR").constData());
+    return false;
+}
+
+// Qt aborts when no platform plugin starts (an unknown -platform, one that
+// finds nothing to show on). While it starts, what it says is held back:
+// where it fails, the user gets one line and status 1; where it starts,
+// it is said as usual.
+struct HeldMessage
+{
+    QtMsgType type;
+    const char *category; // Qt's categories are static
+    QString text;
+};
+QtMessageHandler qtMessageHandler = nullptr;
+QList<HeldMessage> heldMessages;
+QByteArray startingPlatform;
+
+void holdWhileStarting(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type != QtFatalMsg) {
+        heldMessages.append({ type, context.category, text });
+        return;
+    }
+    std::fprintf(
+        stderr, "oglon: Qt cannot start the platform '%s'\n", startingPlatform.constData());
+    std::_Exit(1);
+}
+
+void startingQt(int argc, char *argv[])
+{
+    const char *platform = qtOption(argc, argv, "-platform");
+    startingPlatform = platform ? QByteArray(platform) : qgetenv("QT_QPA_PLATFORM");
+    if (startingPlatform.isEmpty())
+        startingPlatform = "xcb";
+    qtMessageHandler = qInstallMessageHandler(holdWhileStarting);
+}
+
+void qtStarted()
+{
+    qInstallMessageHandler(qtMessageHandler);
+    for (const HeldMessage &message : std::as_const(heldMessages))
+        qtMessageHandler(
+            message.type, QMessageLogContext(nullptr, 0, nullptr, message.category), message.text);
+    heldMessages.clear();
 }
 
 } // namespace
@@ -98,7 +164,7 @@ int main(int argc, char *argv[])
 {
     if (answerInfoOption(argc, argv))
         return 0;
-    if (!choosePlatform(argc, argv) || !xDisplayOpens(argc, argv))
+    if (!choosePlatform(argc, argv) || !xDisplayOpens(argc, argv) || !scaleFactorIsSane())
         return 1;
 
     // Without MIT-SHM Qt sends the few pixels of a pupil move in the request
@@ -108,7 +174,9 @@ int main(int argc, char *argv[])
     const bool shm = !has("QT_XCB_NO_MITSHM");
     if (shm)
         qputenv("QT_XCB_NO_MITSHM", "1");
+    startingQt(argc, argv);
     QApplication app(argc, argv);
+    qtStarted();
     if (shm)
         qunsetenv("QT_XCB_NO_MITSHM");
     // Qt has taken its own options out; anything left is not ours.

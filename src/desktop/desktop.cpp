@@ -57,6 +57,64 @@ void onNewScreen(QWidget *window)
     });
 }
 
+// The states the window manager is to keep for a window of ours.
+QList<QByteArray> wantedStates(const QWidget *window)
+{
+    QList<QByteArray> states;
+    if (window->property(SkipTaskbarProperty).toBool())
+        states << "_NET_WM_STATE_SKIP_TASKBAR"
+               << "_NET_WM_STATE_SKIP_PAGER";
+    if (window->windowFlags() & Qt::WindowStaysOnTopHint)
+        states << "_NET_WM_STATE_ABOVE";
+    return states;
+}
+
+const QWidget *shownWindow(unsigned long id)
+{
+    const QWidget *window = QWidget::find(WId(id));
+    return window && window->isWindow() && window->isVisible() ? window : nullptr;
+}
+
+// A window manager forgets a window's states when another client unmaps it
+// (the window is withdrawn) and may be asked to map it again before the
+// program can write them on it: whenever a window of ours is mapped, it asks
+// for them again, one a request.
+void restateWhenMapped(unsigned long id)
+{
+    const QWidget *window = shownWindow(id);
+    if (!window)
+        return;
+    for (const QByteArray &state : wantedStates(window))
+        X11::addState(id, state.constData());
+    if (window->windowFlags() & Qt::WindowStaysOnTopHint)
+        X11::setOnTopLayer(id, true);
+}
+
+// A window the program shows is not lost to another client unmapping it, nor
+// to a window manager letting go of it on a false notice: it is mapped
+// again, its states written on it first as on a new window.
+void remapWithdrawn(unsigned long id)
+{
+    const QWidget *window = shownWindow(id);
+    if (!window || window->isMinimized())
+        return;
+    X11::setStates(id, wantedStates(window));
+    X11::mapWindow(id);
+}
+
+// A window kept off the taskbar has no button to bring it back from: when
+// the window manager minimises it (IceWM's Alt+F9 does), it comes back.
+void refuseMinimised(QWidget *window)
+{
+    if (!window->isMinimized() || !window->property(SkipTaskbarProperty).toBool())
+        return;
+    const QPointer<QWidget> watched(window);
+    QTimer::singleShot(0, window, [watched] {
+        if (watched && watched->isMinimized())
+            watched->setWindowState(watched->windowState() & ~Qt::WindowMinimized);
+    });
+}
+
 class NativeStateKeeper : public QObject
 {
 public:
@@ -67,15 +125,19 @@ public:
         static NativeStateKeeper keeper;
         window->removeEventFilter(&keeper);
         window->installEventFilter(&keeper);
+        X11::watchMapping(restateWhenMapped, remapWithdrawn);
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        auto *window = static_cast<QWidget *>(watched);
         if (event->type() == QEvent::WinIdChange)
-            applyNativeState(static_cast<QWidget *>(watched));
+            applyNativeState(window);
         else if (event->type() == QEvent::ScreenChangeInternal)
-            onNewScreen(static_cast<QWidget *>(watched));
+            onNewScreen(window);
+        else if (event->type() == QEvent::WindowStateChange)
+            refuseMinimised(window);
         return false;
     }
 };
@@ -122,6 +184,7 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int, int, int, int, unsigned)
     if (!window)
         return false;
     const bool topmost = insertAfter == HWND_TOPMOST;
+    NativeStateKeeper::watch(window);
     if (!window->isVisible()) {
         // Before the first show the flag is simply part of the window's
         // design; Qt builds the native window with it.

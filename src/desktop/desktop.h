@@ -69,6 +69,10 @@ bool ShellExecuteA(HWND window, const char *operation, const char *file, const c
 bool IsLeftButtonDown();
 
 // Keeps a window off the taskbar and the pager. Call before the first show.
+// Having no button to be restored from, such a window never stays minimised.
+// Whenever a window of ours is mapped again (another client may unmap and
+// map it), the window manager is told its states again: these, and staying
+// on top.
 void SkipTaskbar(HWND window);
 
 // A drag keeps the client area moving exactly with the pointer, in the

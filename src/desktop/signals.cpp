@@ -38,6 +38,13 @@ void QuitOnTerminationSignals()
     action.sa_flags = SA_RESTART;
     for (int signal : { SIGTERM, SIGINT, SIGHUP })
         sigaction(signal, &action, nullptr);
+    // These would end the program on the spot too, unless whoever started
+    // it chose to ignore them.
+    for (int signal : { SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE }) {
+        struct sigaction before = {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_DFL)
+            sigaction(signal, &action, nullptr);
+    }
 }
 
 #else

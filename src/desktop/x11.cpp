@@ -188,31 +188,120 @@ bool moveClientTo(unsigned long window, QPoint rootPoint)
 
 namespace {
 
-class DestroyWatch : public QAbstractNativeEventFilter
+// Whether the window is withdrawn: unmapped, on the root window and without
+// a window manager's WM_STATE other than withdrawn. A window the window
+// manager hid (iconified, on another desktop) keeps its WM_STATE or frame.
+bool isWithdrawn(xcb_connection_t *c, xcb_window_t window)
+{
+    const Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_UNMAPPED
+        || frameOf(c, window) != window)
+        return false;
+    constexpr uint32_t WithdrawnState = 0;
+    const xcb_atom_t wmState = atom(c, "WM_STATE");
+    const Reply<xcb_get_property_reply_t> state(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, wmState, wmState, 0, 1), nullptr));
+    return !state || xcb_get_property_value_length(state.get()) < 4
+        || *static_cast<const uint32_t *>(xcb_get_property_value(state.get())) == WithdrawnState;
+}
+
+// The server's own notices about windows of ours. Another client can send
+// any event to any window (XSendEvent); such sent events are not the
+// server's word and are taken out before Qt sees them.
+class WindowWatch : public QAbstractNativeEventFilter
 {
 public:
     std::function<void(unsigned long)> destroyed;
+    std::function<void(unsigned long)> mapped;
+    std::function<void(unsigned long)> withdrawn;
+
+    static WindowWatch &installed()
+    {
+        static WindowWatch *const watch = [] {
+            static WindowWatch filter;
+            QCoreApplication::instance()->installNativeEventFilter(&filter);
+            return &filter;
+        }();
+        return *watch;
+    }
 
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
     {
         if (type != "xcb_generic_event_t")
             return false;
         const auto *event = static_cast<const xcb_generic_event_t *>(message);
-        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY)
-            destroyed(reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window);
+        const bool sent = event->response_type & 0x80;
+        switch (event->response_type & 0x7f) {
+        case XCB_DESTROY_NOTIFY:
+            if (sent)
+                return true;
+            if (destroyed)
+                destroyed(reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window);
+            return false;
+        case XCB_MAP_NOTIFY:
+            if (!sent && mapped)
+                mapped(reinterpret_cast<const xcb_map_notify_event_t *>(event)->window);
+            return false;
+        // What a withdrawal brings, in the order the window manager does it.
+        case XCB_UNMAP_NOTIFY:
+            return checkWithdrawn(
+                sent, reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window);
+        case XCB_REPARENT_NOTIFY:
+            return checkWithdrawn(
+                sent, reinterpret_cast<const xcb_reparent_notify_event_t *>(event)->window);
+        case XCB_PROPERTY_NOTIFY: {
+            const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+            return notify->atom == wmState() && checkWithdrawn(sent, notify->window);
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool checkWithdrawn(bool sent, xcb_window_t window)
+    {
+        if (!sent && withdrawn && isWithdrawn(connection(), window))
+            withdrawn(window);
         return false;
     }
+
+    xcb_atom_t wmState()
+    {
+        if (m_wmState == XCB_ATOM_NONE)
+            m_wmState = atom(connection(), "WM_STATE");
+        return m_wmState;
+    }
+
+    xcb_atom_t m_wmState = XCB_ATOM_NONE;
 };
 
 } // namespace
 
 void watchDestroyed(const std::function<void(unsigned long)> &destroyed)
 {
+    if (connection())
+        WindowWatch::installed().destroyed = destroyed;
+}
+
+void watchMapping(const std::function<void(unsigned long)> &mapped,
+    const std::function<void(unsigned long)> &withdrawn)
+{
     if (!connection())
         return;
-    static DestroyWatch watch;
-    watch.destroyed = destroyed;
-    QCoreApplication::instance()->installNativeEventFilter(&watch);
+    WindowWatch::installed().mapped = mapped;
+    WindowWatch::installed().withdrawn = withdrawn;
+}
+
+bool mapWindow(unsigned long window)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    xcb_map_window(c, xcb_window_t(window));
+    xcb_flush(c);
+    return true;
 }
 
 bool canConnect(const char *display)
@@ -232,6 +321,42 @@ bool addSkipTaskbarState(unsigned long window)
         = { atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER") };
     xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window), atom(c, "_NET_WM_STATE"),
         XCB_ATOM_ATOM, 32, 2, states);
+    xcb_flush(c);
+    return true;
+}
+
+bool setStates(unsigned long window, const QList<QByteArray> &states)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    QVector<xcb_atom_t> atoms;
+    for (const QByteArray &state : states)
+        atoms.append(atom(c, state.constData()));
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window), atom(c, "_NET_WM_STATE"),
+        XCB_ATOM_ATOM, 32, uint32_t(atoms.size()), atoms.constData());
+    xcb_flush(c);
+    return true;
+}
+
+bool addState(unsigned long window, const char *state)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return false;
+    constexpr uint32_t Add = 1;
+    constexpr uint32_t FromApplication = 1;
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = xcb_window_t(window);
+    message.type = atom(c, "_NET_WM_STATE");
+    message.data.data32[0] = Add;
+    message.data.data32[1] = atom(c, state);
+    message.data.data32[3] = FromApplication;
+    xcb_send_event(c, 0, rootWindow(c),
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char *>(&message));
     xcb_flush(c);
     return true;
 }

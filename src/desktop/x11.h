@@ -2,6 +2,8 @@
 // nothing) when the program does not run on an X server.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QPoint>
 #include <QRegion>
 #include <functional>
@@ -38,8 +40,16 @@ bool resizeTo(unsigned long window, QSize size);
 // point (device pixels), whatever frame the window manager put round it.
 bool moveClientTo(unsigned long window, QPoint rootPoint);
 
-// Calls `destroyed` with the id of every window of ours that is destroyed.
+// Calls `destroyed` with the id of every window of ours that is destroyed,
+// as the server reports it; notices other clients send in its name are
+// dropped.
 void watchDestroyed(const std::function<void(unsigned long)> &destroyed);
+// Calls `mapped` with the id of every window of ours that is mapped, and
+// `withdrawn` with that of every one left unmapped and unmanaged: unmapped
+// by another client, or let go by a window manager.
+void watchMapping(const std::function<void(unsigned long)> &mapped,
+    const std::function<void(unsigned long)> &withdrawn);
+bool mapWindow(unsigned long window);
 
 // Whether an X display can be opened, asked on a connection of its own.
 bool canConnect(const char *display);
@@ -47,6 +57,12 @@ bool canConnect(const char *display);
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER to a window
 // that is not mapped yet; the window manager reads them when it maps it.
 bool addSkipTaskbarState(unsigned long window);
+
+// Sets the _NET_WM_STATE_* states of a window that is not mapped (by name:
+// "_NET_WM_STATE_ABOVE"); the window manager reads them when it maps it.
+bool setStates(unsigned long window, const QList<QByteArray> &states);
+// Asks the window manager to add a _NET_WM_STATE_* state to a mapped window.
+bool addState(unsigned long window, const char *state);
 
 // Whether button 1 is held, from the server's pointer state.
 std::optional<bool> leftButtonDown();

@@ -28,11 +28,26 @@ bool moveClientTo(unsigned long, QPoint)
     return false;
 }
 void watchDestroyed(const std::function<void(unsigned long)> &) { }
+void watchMapping(
+    const std::function<void(unsigned long)> &, const std::function<void(unsigned long)> &)
+{ }
+bool mapWindow(unsigned long)
+{
+    return false;
+}
 bool canConnect(const char *)
 {
     return true;
 }
 bool addSkipTaskbarState(unsigned long)
+{
+    return false;
+}
+bool setStates(unsigned long, const QList<QByteArray> &)
+{
+    return false;
+}
+bool addState(unsigned long, const char *)
 {
     return false;
 }

@@ -27,21 +27,26 @@ xdotool search --onlyvisible --pid "$pid" --name '^Oglon$' >/dev/null || fail "-
 kill "$pid"
 wait "$pid" || fail "-display: ended badly"
 
-# No display at all: one clear line and status 1.
-status=0
-err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$oglon" 2>&1) || status=$?
-{ [ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qi 'display' <<<"$err"; } ||
-    fail "no display: status $status, said: $err"
-
-# A display that cannot be opened: one line naming it, status 1, no abort.
+# Refused before anything shows: one line naming TEXT, status 1, no abort.
+refused() { # TEXT COMMAND...
+    local text=$1 status=0 err
+    shift
+    err=$("$@" 2>&1) || status=$?
+    { [ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qiF -- "$text" <<<"$err"; } ||
+        fail "$*: status $status, said: $err"
+}
+refused display env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$oglon"
+# A display that cannot be opened, named either way; a platform Qt lacks.
 free=99
 while [ -e "/tmp/.X11-unix/X$free" ]; do free=$((free + 1)); done
-for display in ":$free" garbage; do
-    status=0
-    err=$(DISPLAY=$display "$oglon" 2>&1) || status=$?
-    { [ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qF -- "$display" <<<"$err"; } ||
-        fail "DISPLAY=$display: status $status, said: $err"
-done
+for display in ":$free" garbage; do refused "$display" env DISPLAY="$display" "$oglon"; done
+refused ":$free" "$oglon" --display ":$free"
+refused bogus "$oglon" --platform bogus
+# Scale factors that would leave a pixel-sized head or gigabytes of pictures.
+for factor in 0 -1 nan 1000; do refused "$factor" env QT_SCALE_FACTOR="$factor" "$oglon"; done
+
+# A platform chosen explicitly needs no X display; it runs until told to end.
+env -u DISPLAY timeout --preserve-status 1 "$oglon" --platform offscreen 2>/dev/null || fail "offscreen: status $?"
 
 # A Wayland session with XWayland: runs on X11 and says so once.
 WAYLAND_DISPLAY=wayland-test "$oglon" 2>"${TMPDIR:-/tmp}/oglon-wayland.$$" & pid=$!

@@ -109,6 +109,29 @@ xcb_connection_t *connection()
     return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
 }
 
+UnmapCounter::UnmapCounter(Window window)
+    : m_window(window)
+{
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection(), window, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection());
+    qApp->installNativeEventFilter(this);
+}
+
+UnmapCounter::~UnmapCounter()
+{
+    qApp->removeNativeEventFilter(this);
+}
+
+bool UnmapCounter::nativeEventFilter(const QByteArray &, void *message, qintptr *)
+{
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    if ((event->response_type & 0x7f) == XCB_UNMAP_NOTIFY
+        && reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == m_window)
+        ++m_count;
+    return false;
+}
+
 QRect clientRect(Window window)
 {
     auto geometry = own(

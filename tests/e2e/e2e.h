@@ -4,6 +4,7 @@
 
 #include "head/geometry.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QImage>
 #include <QProcess>
 #include <QRegion>
@@ -64,6 +65,20 @@ Window activeWindow();
 QList<Window> windowsNamed(const QString &name, qint64 pid, bool visibleOnly = true);
 // Mapped override-redirect windows (menus) of a process.
 QList<Window> popups(qint64 pid);
+
+// Counts the times the server unmaps a window, as long as it lives.
+class UnmapCounter : public QAbstractNativeEventFilter
+{
+public:
+    explicit UnmapCounter(Window window);
+    ~UnmapCounter() override;
+    int count() const { return m_count; }
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override;
+
+private:
+    Window m_window;
+    int m_count = 0;
+};
 
 // --- input and pixels --------------------------------------------------------
 

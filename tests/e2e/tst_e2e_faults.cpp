@@ -73,6 +73,7 @@ private slots:
     void windowManagerReplaced();
     void windowManagerRestarted();
     void xServerDies();
+    void headDestroyedFromOutside_data();
     void headDestroyedFromOutside();
 
 private:
@@ -87,6 +88,9 @@ void TestFaults::signalsEndCleanly_data()
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGINT") << SIGINT;
     QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGUSR1") << SIGUSR1;
+    QTest::newRow("SIGALRM") << SIGALRM;
+    QTest::newRow("SIGPIPE") << SIGPIPE;
 }
 
 void TestFaults::signalsEndCleanly()
@@ -178,13 +182,40 @@ void TestFaults::xServerDies()
     QVERIFY(!lines.front().isEmpty());
 }
 
+void TestFaults::headDestroyedFromOutside_data()
+{
+    QTest::addColumn<bool>("destroyed");
+    QTest::newRow("destroyed") << true;
+    QTest::newRow("a notice another client sent") << false;
+}
+
 void TestFaults::headDestroyedFromOutside()
 {
+    QFETCH(bool, destroyed);
     Oglon oglon;
     QVERIFY(oglon.start());
-    QVERIFY(xdotool({ "windowclose", QString::number(oglon.head()) }));
-    QVERIFY(oglon.process().waitForFinished(2000));
-    QCOMPARE(oglon.process().exitStatus(), QProcess::NormalExit);
+    const Window head = oglon.head();
+    if (destroyed) {
+        QVERIFY(xdotool({ "windowclose", QString::number(head) }));
+        QVERIFY(oglon.process().waitForFinished(2000));
+        QCOMPARE(oglon.process().exitStatus(), QProcess::NormalExit);
+        return;
+    }
+    // Only the server's word counts. openbox believes the notice and lets go
+    // of the head (unmaps it): it comes back, with its states.
+    QTRY_VERIFY_WITH_TIMEOUT(isAbove(head), Deadline);
+    UnmapCounter unmaps(head);
+    xcb_destroy_notify_event_t notice = {};
+    notice.response_type = XCB_DESTROY_NOTIFY;
+    notice.event = head;
+    notice.window = head;
+    xcb_send_event(connection(), 0, head, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+        reinterpret_cast<const char *>(&notice));
+    xcb_flush(connection());
+    QTRY_VERIFY_WITH_TIMEOUT(unmaps.count() > 0, Deadline);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        isViewable(head) && isAbove(head) && hasStates(head, OffTaskbar), Deadline);
+    QCOMPARE(oglon.process().state(), QProcess::Running);
 }
 
 QTEST_MAIN(TestFaults)

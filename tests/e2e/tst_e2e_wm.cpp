@@ -48,6 +48,8 @@ private slots:
     void shapedAndClickThrough();
     void dragIsExact();
     void alwaysOnTopToggles();
+    void comesBackWithItsStates_data();
+    void comesBackWithItsStates();
     void backOnScreenAfterShrink();
     void exitEndsCleanly();
 
@@ -151,6 +153,38 @@ void TestWindowManagers::alwaysOnTopToggles()
         QTest::qWait(300);
         QVERIFY(!isGreen(grab(eyes).pixel(0, 0)));
     }
+}
+
+void TestWindowManagers::comesBackWithItsStates_data()
+{
+    QTest::addColumn<bool>("minimise");
+    QTest::newRow("minimised") << true;
+    QTest::newRow("unmapped and mapped by another client") << false;
+}
+
+void TestWindowManagers::comesBackWithItsStates()
+{
+    // The head has no taskbar button to be restored from: whatever another
+    // client does to it, it comes back, on top and off the taskbar.
+    QFETCH(bool, minimise);
+    if (minimise && !Managed)
+        QSKIP("nobody minimises without a window manager");
+    const Window head = oglon.head();
+    UnmapCounter unmaps(head);
+    if (minimise) {
+        QVERIFY(xdotool({ "windowminimize", QString::number(head) }));
+    } else {
+        xcb_unmap_window(connection(), head);
+        free(xcb_get_input_focus_reply(connection(), xcb_get_input_focus(connection()), nullptr));
+        xcb_map_window(connection(), head);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(unmaps.count() > 0, Deadline);
+    // fluxbox takes skip-pager only from a window it maps, not by request.
+    QString seen;
+    QTRY_VERIFY2_WITH_TIMEOUT(isViewable(head)
+            && hasStates(head, { "_NET_WM_STATE_SKIP_TASKBAR" }, &seen)
+            && (!Managed || isAbove(head)),
+        qPrintable(seen), Deadline);
 }
 
 void TestWindowManagers::backOnScreenAfterShrink()
