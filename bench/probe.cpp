@@ -15,7 +15,12 @@
 //    side to the other, so the pupils must turn), --samples times, each after
 //    --gap seconds still; the delay is from sending the motion to the first
 //    drawing request of the program that follows it.
-// 5. Ends the program.
+// 5. A warp phase: --warps times, after a rest of 3 s and a little more each
+//    time (so that the warps fall at different moments of any periodic
+//    check), the pointer is warped across the window (XWarpPointer: no
+//    motion a device makes); the delay is from the warp to the program's
+//    first drawing request after it.
+// 6. Ends the program.
 //
 // Every request the program sends is counted through the server's RECORD
 // extension (no proxy between the program and the server, so its timing is
@@ -60,9 +65,9 @@
 
 namespace {
 
-enum Phase { Startup, Settle, Still, Fast, Moving, Delay, After, PhaseCount };
+enum Phase { Startup, Settle, Still, Fast, Moving, Delay, Warp, After, PhaseCount };
 const char *const PhaseNames[PhaseCount]
-    = { "startup", "settle", "still", "fast", "moving", "delay", "after" };
+    = { "startup", "settle", "still", "fast", "moving", "delay", "warp", "after" };
 
 struct Options
 {
@@ -74,6 +79,7 @@ struct Options
     double fastRate = 125;
     int samples = 20; // motions from rest in the delay phase
     double gap = 0.6; // seconds still before each of them
+    int warps = 0; // warps after a long rest in the warp phase
     double radius = 200; // of the circle, in pixels
     double turn = 2; // seconds per turn
     long serverPid = 0;
@@ -305,9 +311,10 @@ void onRecord(XPointer, XRecordInterceptData *data)
             || (major == recorder.shmMajor && minor == 3)
             || recorder.drawingExtensions.count(major);
         const double at = double(data->server_time);
-        if (draws && (recorder.phase == Fast || recorder.phase == Delay))
+        if (draws && (recorder.phase == Fast || recorder.phase == Delay || recorder.phase == Warp))
             recorder.drawn.push_back({ data->id_base, at });
-        if (major == recorder.xtestMajor && recorder.probeClients.count(data->id_base))
+        if ((major == recorder.xtestMajor || major == X_WarpPointer)
+            && recorder.probeClients.count(data->id_base))
             recorder.motions[recorder.phase].push_back(at);
     } else if (data->category == XRecordFromServer && data->data && data->data_len > 0) {
         if (data->data[0] > 1) // neither an error nor a reply
@@ -455,8 +462,9 @@ double quantile(std::vector<double> v, double q)
 }
 
 // For each time in `from`, the delay to the first drawing request of one of
-// `clients` after it (none within a second: not counted); server times, ms.
-std::vector<double> delaysToDrawing(const std::vector<double> &from, const std::set<XID> &clients)
+// `clients` after it (none within `limit` ms: not counted); server times, ms.
+std::vector<double> delaysToDrawing(
+    const std::vector<double> &from, const std::set<XID> &clients, double limit = 1000)
 {
     std::vector<double> draws;
     for (const Drawn &d : recorder.drawn)
@@ -466,7 +474,7 @@ std::vector<double> delaysToDrawing(const std::vector<double> &from, const std::
     std::vector<double> delays;
     for (const double t : from) {
         const auto next = std::lower_bound(draws.begin(), draws.end(), t);
-        if (next != draws.end() && *next - t < 1000)
+        if (next != draws.end() && *next - t < limit)
             delays.push_back(*next - t);
     }
     return delays;
@@ -508,6 +516,8 @@ Options parse(int argc, char **argv)
             o.fastRate = number("--fast-rate");
         else if (a == "--samples")
             o.samples = int(number("--samples"));
+        else if (a == "--warps")
+            o.warps = int(number("--warps"));
         else if (a == "--gap")
             o.gap = number("--gap");
         else if (a == "--radius")
@@ -527,8 +537,8 @@ Options parse(int argc, char **argv)
         o.command.push_back(argv[i]);
     if (o.command.empty())
         die("usage: oglon-probe [--settle S] [--still S] [--fast S] [--fast-rate N] [--move S] "
-            "[--rate N] [--samples N] [--gap S] [--radius PX] [--turn S] [--server-pid PID] "
-            "[--out FILE] [--requests FILE] -- PROGRAM [ARGS...]");
+            "[--rate N] [--samples N] [--warps N] [--gap S] [--radius PX] [--turn S] "
+            "[--server-pid PID] [--out FILE] [--requests FILE] -- PROGRAM [ARGS...]");
     return o;
 }
 
@@ -668,6 +678,16 @@ int main(int argc, char **argv)
             XFlush(control);
         }
         pumpUntil(now() + o.gap, nullptr, nullptr);
+        // Warps (a program setting the pointer's place: no motion event)
+        // after a long rest, at different moments of any check cycle: the
+        // pointer jumps from one side of the window to the other.
+        recorder.phase = Warp;
+        for (int i = 0; i < o.warps; ++i) {
+            pumpUntil(now() + 3 + 0.37 * i, nullptr, nullptr);
+            XWarpPointer(control, None, root, 0, 0, 0, 0, i % 2 ? left : right, y);
+            XFlush(control);
+        }
+        pumpUntil(now() + 3, nullptr, nullptr);
     }
     XSync(control, False);
     drainRecord();
@@ -731,6 +751,11 @@ int main(int argc, char **argv)
     if (!moving.empty())
         out << "fast_delay_median_ms=" << quantile(moving, 0.5)
             << "\nfast_delay_p95_ms=" << quantile(moving, 0.95) << "\n";
+    const std::vector<double> warped = delaysToDrawing(recorder.motions[Warp], clients, 5000);
+    out << "warp_samples=" << warped.size() << "\n";
+    if (!warped.empty())
+        out << "warp_median_ms=" << quantile(warped, 0.5) << "\nwarp_max_ms=" << quantile(warped, 1)
+            << "\n";
 
     Tally t[PhaseCount];
     for (const XID c : clients) {

@@ -8,7 +8,8 @@
 # Needs a built program: ./test.sh builds build/oglon; BUILD_DIR points
 # elsewhere. Phase lengths can be shortened for a trial run with BENCH_STILL,
 # BENCH_FAST, BENCH_MOVE and BENCH_SETTLE (seconds; defaults 30, 30, 30 and
-# 2) and BENCH_SAMPLES (motions from rest; default 20); BENCH_XTRACE=0 skips
+# 2), BENCH_SAMPLES (motions from rest; default 20) and BENCH_WARPS (warps
+# after a rest; default 8); BENCH_XTRACE=0 skips
 # the decoded request excerpt; BENCH_OUT names the results file.
 # BENCH_BEFORE names another build of oglon (say, of the commit before a
 # change) to run in every round as well, in a column of its own, described
@@ -25,7 +26,8 @@
 #    circle keeps clear of both windows;
 #  - then, BENCH_SAMPLES times after 0.6 s at rest, moves the pointer in one
 #    XTEST step from one side of the window to the other and times the first
-#    drawing request that follows (RECORD);
+#    drawing request that follows (RECORD); then BENCH_WARPS times, after 3 s
+#    at rest and more, warps it across the window and times the same way;
 #  - reads the CPU time of each phase from /proc/PID/stat (utime+stime, in
 #    clock ticks) and /proc/PID/task/*/schedstat (nanoseconds, and how often
 #    the threads ran: wake-ups), and memory from /proc/PID/status and
@@ -74,6 +76,7 @@ still=${BENCH_STILL:-30}
 move=${BENCH_MOVE:-30}
 fast=${BENCH_FAST:-30}
 samples=${BENCH_SAMPLES:-20}
+warps=${BENCH_WARPS:-8}
 settle=${BENCH_SETTLE:-2}
 out=${BENCH_OUT:-$here/results.md}
 # The X server is a child of xsession.sh, this script's parent.
@@ -90,6 +93,7 @@ measure() { # name round
     case $name in oglon) cmd=("$oglon") ;; before) cmd=("$before") ;; *) cmd=(xeyes) ;; esac
     echo "  round $round: $name" >&2
     "$probe" --settle "$settle" --still "$still" --fast "$fast" --move "$move" --samples "$samples" \
+        --warps "$warps" \
         ${server:+--server-pid "$server"} \
         --out "$work/$name.$round" --requests "$work/$name.$round.req" -- "${cmd[@]}" \
         >"$work/$name.$round.log" 2>&1 || { echo "bench: $name failed:" >&2; cat "$work/$name.$round.log" >&2; exit 1; }
@@ -202,6 +206,8 @@ commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')
     row "&nbsp;&nbsp;95th percentile, ms" delay_p95_ms 1
     row "delay from each motion at 125 steps/s to the next repaint, median, ms" fast_delay_median_ms 1
     row "&nbsp;&nbsp;95th percentile, ms" fast_delay_p95_ms 1
+    row "delay from a warp (after ${warps:-0} rests of 3 s or more) to repaint, median, ms" warp_median_ms 0
+    row "&nbsp;&nbsp;the longest, ms" warp_max_ms 0 1 "about 2 s"
     row "start-up to mapped window, ms" startup_ms 1 1 "no worse than before"
     row "&nbsp;&nbsp;CPU until mapped, ms" startup_cpu_ms 1
     row "&nbsp;&nbsp;X requests until mapped" startup_requests 0
@@ -220,8 +226,10 @@ commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')
     echo
     echo "| program | pointer still | moving, 125 steps/s | moving, 18 steps/s |"
     echo "|---|---|---|---|"
-    for name in oglon xeyes; do
-        echo "| $name | $(breakdown "$name" still "$still") | $(breakdown "$name" fast "$fast") | $(breakdown "$name" moving "$move") |"
+    for name in oglon xeyes ${before:+before}; do
+        label=$name
+        [ "$name" = before ] && label="oglon before"
+        echo "| $label | $(breakdown "$name" still "$still") | $(breakdown "$name" fast "$fast") | $(breakdown "$name" moving "$move") |"
     done
     echo
     echo "Requests until the window was mapped (round 1):"
@@ -248,7 +256,7 @@ commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')
         echo '```'
     fi
     echo
-    echo "Method: \`bench/run.sh $rounds\`. Each program runs alone, one after the other on the same Xvfb; start-up is timed by \`bench/probe.cpp\` from fork/exec to the first MapNotify of the new top-level window (the window manager's frame) on the root window; after ${settle} s the pointer stays still for ${still} s, then the probe moves it along a circle of radius 200 px around the screen's centre with XTEST relative motion (what a mouse makes), ${fast} s at 125 steps a second and ${move} s at 18, clear of both windows; then $samples times, each after 0.6 s at rest, in one XTEST step from 100 px left of the window to 100 px right of it or back, and the delay runs from sending that step to the first drawing request (PutImage, CopyArea, fills, RENDER, Present) the program sends after it; the same delay is taken for every step at 125 a second. CPU comes from /proc/PID/task/*/schedstat (run time of every thread, ns; wake-ups are how often the threads were scheduled in) and, as a check, /proc/PID/stat utime+stime (10 ms ticks), memory from /proc/PID/status and smaps_rollup at the end of the still phase (USS: the process's private clean and dirty pages), X requests and delivered events from the server's RECORD extension, attributed to the program's own connection by process id (X-Resource): nothing stands between the program and the server. X server CPU is the whole server's and includes the probe's motion."
+    echo "Method: \`bench/run.sh $rounds\`. Each program runs alone, one after the other on the same Xvfb; start-up is timed by \`bench/probe.cpp\` from fork/exec to the first MapNotify of the new top-level window (the window manager's frame) on the root window; after ${settle} s the pointer stays still for ${still} s, then the probe moves it along a circle of radius 200 px around the screen's centre with XTEST relative motion (what a mouse makes), ${fast} s at 125 steps a second and ${move} s at 18, clear of both windows; then $samples times, each after 0.6 s at rest, in one XTEST step from 100 px left of the window to 100 px right of it or back, and the delay runs from sending that step to the first drawing request (PutImage, CopyArea, fills, RENDER, Present) the program sends after it; the same delay is taken for every step at 125 a second; then $warps times, after 3 s at rest and 0.37 s more each time, the pointer is warped across the window (XWarpPointer, which no device reports) and the delay runs to the next drawing request in the same way, up to 5 s. CPU comes from /proc/PID/task/*/schedstat (run time of every thread, ns; wake-ups are how often the threads were scheduled in) and, as a check, /proc/PID/stat utime+stime (10 ms ticks), memory from /proc/PID/status and smaps_rollup at the end of the still phase (USS: the process's private clean and dirty pages), X requests and delivered events from the server's RECORD extension, attributed to the program's own connection by process id (X-Resource): nothing stands between the program and the server. X server CPU is the whole server's and includes the probe's motion."
 } >"$out.tmp"
 mv "$out.tmp" "$out"
 cat "$out"

@@ -7,11 +7,12 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make pkgconf qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
+    libxcb-sync-dev
     qt6-l10n-tools
     # run
     qt6-qpa-plugins libxcb-cursor0 fonts-dejavu-core xdg-utils
     # test: a private X server, a window manager, input and window inspection
-    xvfb xauth openbox xdotool x11-utils x11-xserver-utils libxcb-record0-dev
+    xvfb xauth openbox xdotool x11-utils x11-xserver-utils libxcb-record0-dev libxcb-res0-dev
     # test: a second, decorating window manager; a CJK font for the
     # Japanese and Chinese menus in screenshots
     fvwm fonts-wqy-microhei

@@ -11,6 +11,9 @@ set -u
 work=$(mktemp -d)
 xvfb_pid=
 wm_pid=
+# shellcheck source=tools/end-session.sh
+. "$(dirname "$0")/end-session.sh"
+export OGLON_SESSION=$work
 # Asks a process to end, then insists: fluxbox can hang in its own handler
 # of SIGTERM, and the session must end all the same.
 stop() { # pid
@@ -25,6 +28,9 @@ stop() { # pid
 cleanup() {
     [ -n "$wm_pid" ] && stop "$wm_pid"
     [ -n "$xvfb_pid" ] && stop "$xvfb_pid"
+    # And whatever else the session started (xfwm4's bus and the
+    # accessibility bus it starts; window managers a test started).
+    end_session_processes "$work"
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -88,7 +88,6 @@ Form2::Form2(QWidget *head, bool onTop)
     , m_head(head)
 {
     setWindowTitle(tr("About Oglon"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     setFixedSize(245, 110);
 
     // In tab order.

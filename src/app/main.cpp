@@ -97,7 +97,14 @@ bool xDisplayOpens(int argc, char *argv[])
     const QByteArray environment = qgetenv("QT_QPA_PLATFORM");
     if (!platform && !environment.isEmpty() && !environment.startsWith("xcb"))
         return true;
-    return CanOpenDisplay(qtOption(argc, argv, "-display"));
+    const char *display = qtOption(argc, argv, "-display");
+    if (!CanOpenDisplay(display))
+        return false;
+    // The program's own connections (the pointer's) and the programs it
+    // opens use the display Qt uses.
+    if (display)
+        qputenv("DISPLAY", display);
+    return true;
 }
 
 // Qt takes any QT_SCALE_FACTOR: at 0, below or not a number the head is
@@ -192,6 +199,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Oglon"));
     QApplication::setApplicationVersion(QString::fromLatin1(VersionText));
     QGuiApplication::setDesktopFileName(QStringLiteral(OGLON_APP_ID));
+    // One icon for every window: Qt caches the pixmaps it gives the window
+    // manager by the icon's own, so an icon made anew for each About box
+    // would leave a few kilobytes behind every time.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     // The head has no taskbar button and the About box comes and goes; only
     // Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

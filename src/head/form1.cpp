@@ -39,7 +39,6 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(tr("Oglon"));
     setAccessibleName(tr("Oglon"));
     setAccessibleDescription(tr("The eyes look in the direction of the mouse pointer"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     setFixedSize(ClientSize.width, ClientSize.height);
     setAutoFillBackground(true);
     QPalette black = palette();

@@ -6,8 +6,12 @@
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -16,6 +20,25 @@ const QString ReportInterface = QStringLiteral("org.oglon.Pointer");
 // The compositor runs its helper at once and the helper reports at once;
 // this leaves room for a busy machine.
 constexpr int FirstReportTimeout = 1500;
+// How long the reports may be missing while the X server sees the pointer
+// move before the helper is thought lost.
+constexpr int SilenceTimeout = 2000;
+// The retries after a fallback: the first after 2 s, then twice as long
+// each time, up to a minute.
+constexpr int FirstRetry = 2000, LongestRetry = 60000;
+
+void say(const QString &line)
+{
+    std::fprintf(stderr, "oglon: %s\n", qPrintable(line));
+}
+
+// 1, 10, 100 ...: a count said at these only.
+bool isPowerOfTen(int n)
+{
+    while (n > 1 && n % 10 == 0)
+        n /= 10;
+    return n == 1;
+}
 
 } // namespace
 
@@ -37,11 +60,9 @@ public:
         bool valid = arguments.size() == 6 && message.service() == m_source->m_sender;
         for (int i = 0; valid && i < 6; ++i)
             values[i] = arguments.at(i).toDouble(&valid);
+        valid = valid && m_source->received(values);
         connection.send(valid ? message.createReply()
                               : message.createErrorReply(QDBusError::InvalidArgs, QString()));
-        if (valid)
-            m_source->received(
-                { values[0], values[1] }, QRectF(values[2], values[3], values[4], values[5]));
         return true;
     }
 
@@ -59,21 +80,41 @@ private:
 
 std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QSize client)
 {
-    if (frame.width() <= 0 || frame.height() <= 0 || client.isEmpty())
+    if (!(frame.width() > 0 && frame.height() > 0) || client.isEmpty())
         return std::nullopt;
     // The program's logical pixels per compositor logical pixel, on each axis.
     const double kx = client.width() / frame.width();
     const double ky = client.height() / frame.height();
     // The head's frame has the head's shape, give or take a rounded pixel
     // on each side, at a scale some desktop uses.
-    if (std::abs(client.height() / kx - frame.height()) > 1.5 || kx < 0.25 || kx > 4)
+    if (!(std::abs(client.height() / kx - frame.height()) <= 1.5 && kx >= 0.25 && kx <= 4))
         return std::nullopt;
+    const double points[4] = { pointer.x() * kx, pointer.y() * ky, (pointer.x() - frame.x()) * kx,
+        (pointer.y() - frame.y()) * ky };
+    // Far beyond any screen (or not a number at all): no point the program
+    // could hold in its integers.
+    for (const double v : points) {
+        if (!(std::abs(v) < 1e9))
+            return std::nullopt;
+    }
     const auto pixel = [](double v) { return int32_t(std::floor(v)); };
     CursorReading reading;
-    reading.screen = { pixel(pointer.x() * kx), pixel(pointer.y() * ky) };
-    reading.client
-        = { pixel((pointer.x() - frame.x()) * kx), pixel((pointer.y() - frame.y()) * ky) };
+    reading.screen = { pixel(points[0]), pixel(points[1]) };
+    reading.client = { pixel(points[2]), pixel(points[3]) };
     return reading;
+}
+
+bool ReportInRange(const double (&values)[6], QSize screens)
+{
+    // The compositor's logical pixels may be up to four times the program's
+    // (see MapFromCompositor), and the frame may lie partly off the screens.
+    const double limit = 8.0 * std::max({ screens.width(), screens.height(), 1024 });
+    for (int i = 0; i < 6; ++i) {
+        const double lowest = i < 4 ? -limit : 0.0; // a frame's size is never negative
+        if (!(values[i] >= lowest && values[i] <= limit))
+            return false;
+    }
+    return true;
 }
 
 CompositorPointer::CompositorPointer(
@@ -86,6 +127,8 @@ CompositorPointer::CompositorPointer(
     m_firstReport.setSingleShot(true);
     m_firstReport.setInterval(FirstReportTimeout);
     connect(&m_firstReport, &QTimer::timeout, this, &CompositorPointer::noReportInTime);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &CompositorPointer::retry);
     // Every way out passes here: Exit, a termination signal, the window
     // manager closing the head.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CompositorPointer::shutDown);
@@ -106,68 +149,133 @@ void CompositorPointer::noReportInTime()
 
 void CompositorPointer::start()
 {
-    m_problem.clear();
-    m_reported = m_following = false;
+    if (!m_watcher) {
+        m_watcher = new QDBusServiceWatcher(m_service, QDBusConnection::sessionBus(),
+            QDBusServiceWatcher::WatchForUnregistration, this);
+        connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this] { fail(name() + QStringLiteral(" left the session bus")); });
+    }
+    retry();
+}
+
+// Also each later attempt after a fallback: the compositor may have been
+// busy, restarted, or had the helper stopped.
+void CompositorPointer::retry()
+{
+    m_retry.stop();
     QDBusConnection bus = QDBusConnection::sessionBus();
     m_sender = bus.interface()->serviceOwner(m_service);
     if (m_sender.isEmpty())
         return fail(name() + QStringLiteral(" is not on the session bus"));
-    m_receiver = std::make_unique<CompositorReceiver>(this);
-    if (!bus.registerVirtualObject(ReportPath, m_receiver.get())) {
-        m_receiver.reset();
-        return fail(QStringLiteral("cannot take %1's reports on the session bus").arg(name()));
+    if (!m_receiver) {
+        m_receiver = std::make_unique<CompositorReceiver>(this);
+        if (!bus.registerVirtualObject(ReportPath, m_receiver.get())) {
+            m_receiver.reset();
+            return fail(QStringLiteral("cannot take %1's reports on the session bus").arg(name()));
+        }
     }
-    if (!m_watcher) {
-        m_watcher = new QDBusServiceWatcher(
-            m_service, bus, QDBusServiceWatcher::WatchForUnregistration, this);
-        connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
-            [this] { fail(name() + QStringLiteral(" left the session bus")); });
-    }
+    setGoing();
+}
+
+void CompositorPointer::setGoing()
+{
+    m_problem.clear();
+    m_reported = false;
     m_firstReport.start();
     startReports();
 }
 
-void CompositorPointer::received(QPointF pointer, QRectF frame)
+bool CompositorPointer::received(const double (&values)[6])
 {
-    if (failed())
-        return;
-    m_pointer = pointer;
-    m_frame = frame;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!ReportInRange(values, screen ? screen->virtualSize() : QSize())) {
+        ++m_dropped;
+        if (isPowerOfTen(m_dropped))
+            say(QStringLiteral("%1 report(s) out of range from %2 dropped")
+                    .arg(m_dropped)
+                    .arg(m_helper));
+        return false;
+    }
+    if (failed() || m_quitting)
+        return true;
+    m_pointer = { values[0], values[1] };
+    m_frame = QRectF(values[2], values[3], values[4], values[5]);
     m_reported = true;
+    m_sinceReport.start();
+    m_xPointer.reset();
     // Only a report with the head's frame shows that the compositor follows
     // the pointer for this head; until one comes, the timeout may still fall
     // back.
-    if (!m_following && MapFromCompositor(pointer, frame, m_head->size())) {
-        m_following = true;
+    if (m_firstReport.isActive() && MapFromCompositor(m_pointer, m_frame, m_head->size())) {
         m_firstReport.stop();
-        emit ready();
+        m_retryDelay = 0;
+        if (!m_following) {
+            m_following = true;
+            m_fallenBack = false;
+            emit ready();
+        }
     }
     if (m_listening)
         emit moved();
+    return true;
+}
+
+// The X server sees the pointer over X11 windows, the head among them. When
+// its pointer moved while the compositor said nothing for a while, the
+// helper has stopped reporting: it is set going again, and the first-report
+// timeout falls back if that does not help. Asked at the pacer's checks,
+// which come at least every 2 s.
+bool CompositorPointer::reportsLost()
+{
+    if (m_sinceReport.elapsed() < SilenceTimeout) {
+        m_xPointer.reset();
+        return false;
+    }
+    const std::optional<CursorReading> x = FallbackPointerSource()->read(nullptr);
+    if (!x)
+        return false;
+    const bool moved = m_xPointer && x->screen != *m_xPointer;
+    m_xPointer = x->screen;
+    if (moved) {
+        m_xPointer.reset();
+        stopReports();
+        setGoing();
+    }
+    return moved;
 }
 
 std::optional<CursorReading> CompositorPointer::read(HWND window)
 {
     // The head has no frame, so the compositor's frame is its client area.
     // Any other window is not the one the compositor reports on; no window
-    // asks for the screen point alone.
-    if (!m_following || failed() || (window && window != m_head))
+    // asks for the screen point alone. While the helper is set going again
+    // the source has nothing to tell.
+    if (!m_following || m_firstReport.isActive() || (window && window != m_head) || reportsLost())
         return std::nullopt;
     return MapFromCompositor(m_pointer, m_frame, m_head->size());
 }
 
 void CompositorPointer::fail(const QString &problem)
 {
-    if (failed())
+    if (failed() || m_quitting)
         return;
     m_problem = problem;
     m_firstReport.stop();
-    shutDown();
-    emit lost();
+    stopReports();
+    m_following = false;
+    m_retryDelay = qBound(FirstRetry, m_retryDelay * 2, LongestRetry);
+    m_retry.start(m_retryDelay);
+    if (!m_fallenBack) {
+        m_fallenBack = true;
+        emit lost();
+    }
 }
 
 void CompositorPointer::shutDown()
 {
+    m_quitting = true;
+    m_firstReport.stop();
+    m_retry.stop();
     stopReports();
     if (m_receiver) {
         QDBusConnection::sessionBus().unregisterObject(ReportPath);

@@ -6,6 +6,7 @@
 
 #include "pointer/pointersource.h"
 
+#include <QElapsedTimer>
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
@@ -20,8 +21,14 @@ class QDBusServiceWatcher;
 // and client pixels. The frame's size against the client area's size as the
 // program sees it gives the scale between the two, whatever XWayland does to
 // its own root coordinates. None for a frame with no area or not of the
-// client's shape: not the head's.
+// client's shape: not the head's. None too where a point would not fit in
+// the program's integers.
 std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QSize client);
+
+// Whether a report's six numbers can be the compositor's pointer and frame on
+// screens whose whole extent is `screens` (program pixels): finite, and
+// within a generous margin of the screens whatever the compositor's scale.
+bool ReportInRange(const double (&values)[6], QSize screens);
 
 // A pointer source fed by the compositor's reports. The helper inside the
 // compositor calls, on this process's unique name on the session bus,
@@ -33,11 +40,16 @@ std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QS
 // has no decoration. This class takes the reports from the compositor's own
 // bus name only, maps them with MapFromCompositor, emits ready() at the first
 // report that has the head's frame and moved() at each report while the
-// pacer listens, and gives up (lost(), problem() says why) when no such
-// report comes within 1.5 s of start(), when the compositor leaves the bus,
-// or when the subclass calls fail(). A subclass names the compositor's bus
-// name and sets its helper going: startReports() runs once the receiver is
-// in place, stopReports() undoes it (on failure, at exit, and from the
+// pacer listens. Reports out of range are dropped and counted. It falls back
+// (lost(), problem() says why) when no such report comes within 1.5 s of
+// start(), when the compositor leaves the bus, or when the subclass calls
+// fail(); then it tries again after 2, 4, 8 ... up to 60 s and sends ready()
+// again once reports come. The X server still sees the pointer over X11
+// windows: when its pointer moves while no report has come for 2 s, the
+// helper is set going again, and the source falls back if it stays silent.
+// A subclass names the compositor's bus name and sets its helper going:
+// startReports() runs once the receiver is in place and again at each
+// retry, stopReports() undoes it (on failure, at exit, and from the
 // subclass's own destructor); both must be safe to call again.
 class CompositorPointer : public PointerSource
 {
@@ -47,7 +59,8 @@ public:
     ~CompositorPointer() override;
 
     // Takes the reports and sets the helper going; ready() or lost() follows
-    // within about 1.5 seconds. Again after a failure, it starts afresh.
+    // within about 1.5 seconds (after lost(), ready() may come later). Again
+    // after a fallback, it tries at once instead of at the next retry.
     void start();
     // Why the source did not start or stopped; empty while it works.
     QString problem() const { return m_problem; }
@@ -67,18 +80,23 @@ protected:
 
     virtual void startReports() = 0;
     virtual void stopReports() = 0;
-    // No report with the head's frame within 1.5 s of start(): fails with
-    // what the program can tell; a subclass may ask the compositor why first.
+    // No report with the head's frame within 1.5 s of setting the helper
+    // going: falls back with what the program can tell; a subclass may ask
+    // the compositor why first.
     virtual void noReportInTime();
-    // Stops: the helper is stopped, the reports refused, lost() sent. Only a
-    // new start() sets the source going again.
+    // Falls back: the helper is stopped, lost() sent (once, however many
+    // retries fail), and a retry set for later.
     void fail(const QString &problem);
     bool failed() const { return !m_problem.isEmpty(); }
     HWND head() const { return m_head; }
 
 private:
     friend class CompositorReceiver;
-    void received(QPointF pointer, QRectF frame);
+    // Whether the report was in range; it is taken if so.
+    bool received(const double (&values)[6]);
+    void setGoing();
+    void retry();
+    bool reportsLost();
     void shutDown();
 
     HWND m_head;
@@ -88,10 +106,18 @@ private:
     std::unique_ptr<CompositorReceiver> m_receiver;
     QDBusServiceWatcher *m_watcher = nullptr;
     QTimer m_firstReport;
+    QTimer m_retry;
+    int m_retryDelay = 0;
+    QElapsedTimer m_sinceReport;
+    // The X server's pointer when the reports were last found silent.
+    std::optional<POINT> m_xPointer;
+    int m_dropped = 0; // reports out of range
     QPointF m_pointer;
     QRectF m_frame;
     bool m_reported = false; // any report came
     bool m_following = false; // a report with the head's frame came
     bool m_listening = false;
+    bool m_fallenBack = false; // lost() sent and no ready() since
+    bool m_quitting = false;
     QString m_problem;
 };

@@ -139,8 +139,10 @@ void GnomePointer::startReports()
 void GnomePointer::askVersion()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.connect(ShellService, ShellPath, ExtensionsInterface,
-        QStringLiteral("ExtensionStatusChanged"), this, SLOT(statusChanged(QString, int, QString)));
+    if (!m_watching)
+        m_watching = bus.connect(ShellService, ShellPath, ExtensionsInterface,
+            QStringLiteral("ExtensionStatusChanged"), this,
+            SLOT(statusChanged(QString, int, QString)));
     const QDBusPendingReply<QDBusVariant> version = bus.asyncCall(
         shellCall(ShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
             QStringLiteral("Get"), { ExtensionsInterface, QStringLiteral("ShellVersion") }),

@@ -31,7 +31,7 @@ public:
     static QString service();
 
     // The source for the given head window; start() subscribes, and it
-    // subscribes again whenever the extension comes back.
+    // subscribes again at each retry and whenever the extension comes back.
     explicit GnomePointer(HWND head, QObject *parent = nullptr);
     ~GnomePointer() override;
 
@@ -55,6 +55,7 @@ private:
 
     QString m_uuid;
     bool m_subscribed = false;
+    bool m_watching = false; // for the extension's comings and goings
     bool m_diagnosing = false;
     bool m_silent = false; // the shell left a question unanswered
 };

@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QWidget>
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -51,7 +54,54 @@ QString privateRuntimeDirectory()
     return path;
 }
 
+QDBusMessage scriptCall(const QString &path, const QString &method)
+{
+    return QDBusMessage::createMethodCall(
+        KWinService, path, QStringLiteral("org.kde.kwin.Script"), method);
+}
+
+QDBusMessage introspect(const QString &path)
+{
+    return QDBusMessage::createMethodCall(KWinService, path,
+        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+}
+
+// The scripts' objects below `parent`, as introspection lists them: /N in
+// KWin 5, /Scripting/ScriptN in KWin 6.
+QStringList scriptObjects(const QDBusMessage &introspection, const QString &parent)
+{
+    static const QRegularExpression node(QStringLiteral("<node name=\"((Script)?[0-9]+)\"/>"));
+    const QString base = parent.endsWith(QLatin1Char('/')) ? parent : parent + QLatin1Char('/');
+    QStringList paths;
+    auto matches = node.globalMatch(introspection.arguments().value(0).toString());
+    while (matches.hasNext())
+        paths << base + matches.next().captured(1);
+    return paths;
+}
+
 } // namespace
+
+qint64 ScriptOwner(const QString &name)
+{
+    static const QRegularExpression named(QStringLiteral("^oglon-pointer-([0-9]+)-"));
+    return named.match(name).captured(1).toLongLong();
+}
+
+bool OglonRunning(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+#ifdef Q_OS_UNIX
+    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        return false;
+#endif
+    // A process of that number, but perhaps another program by now.
+    QFile program(QStringLiteral("/proc/%1/comm").arg(pid));
+    QFile self(QStringLiteral("/proc/self/comm"));
+    if (!program.open(QIODevice::ReadOnly) || !self.open(QIODevice::ReadOnly))
+        return true; // cannot tell: left alone
+    return program.readAll() == self.readAll();
+}
 
 QString JavaScriptString(const QString &value)
 {
@@ -73,8 +123,8 @@ std::unique_ptr<QTemporaryFile> WritePrivateFile(const QString &directory, const
     // QTemporaryFile creates the file under a fresh random name with
     // O_CREAT | O_EXCL, which never opens an existing file or follows a link,
     // and gives it mode 0600.
-    auto file = std::make_unique<QTemporaryFile>(
-        QDir(directory).filePath(QStringLiteral("oglon-pointer-XXXXXX.js")));
+    auto file = std::make_unique<QTemporaryFile>(QDir(directory).filePath(
+        QStringLiteral("oglon-pointer-%1-XXXXXX.js").arg(QCoreApplication::applicationPid())));
     if (!file->open())
         return nullptr;
     const QByteArray bytes = text.toUtf8();
@@ -100,17 +150,68 @@ KWinPointer::~KWinPointer()
 
 void KWinPointer::startReports()
 {
-    // A name of this process's own, for the script and for the head's window
-    // role: a script left behind by an Oglon that crashed keeps its name and
-    // calls a bus name nobody owns any more. The role is how KWin 6, which
-    // tells scripts no window ids, finds the head; it must be there before
-    // the head is first mapped, when KWin reads it.
-    m_pluginName = QStringLiteral("oglon-pointer-%1-%2")
-                       .arg(QCoreApplication::applicationPid())
-                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-    head()->setWindowRole(m_pluginName);
-    m_headId = head()->winId();
+    if (m_headId == 0) {
+        // A name of this process's own for the head's window role: how KWin
+        // 6, which tells scripts no window ids, finds the head. It must be
+        // there before the head is first mapped, when KWin reads it.
+        head()->setWindowRole(
+            QStringLiteral("oglon-pointer-%1-%2")
+                .arg(QCoreApplication::applicationPid())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        m_headId = head()->winId();
+        removeLeftovers();
+    }
     loadScript();
+}
+
+// Scripts that Oglons no longer running left in KWin, killed or cut off from
+// their X server, with their files. A script and its file carry the name
+// "oglon-pointer-PID-…" of the Oglon that loaded it.
+void KWinPointer::removeLeftovers()
+{
+    const auto clean = [](const QString &place) {
+        const QFileInfoList files = QDir(place).entryInfoList(
+            { QStringLiteral("oglon-pointer-*.js") }, QDir::Files | QDir::NoSymLinks);
+        for (const QFileInfo &file : files) {
+            const qint64 owner = ScriptOwner(file.completeBaseName());
+            if (owner == 0 || OglonRunning(owner))
+                continue;
+            QDBusConnection::sessionBus().asyncCall(
+                scriptingCall(QStringLiteral("unloadScript"), { file.completeBaseName() }));
+            QFile::remove(file.filePath());
+        }
+    };
+    if (const QString runtime = privateRuntimeDirectory(); !runtime.isEmpty())
+        clean(runtime);
+    const QFileInfoList privateDirs
+        = QDir(QDir::tempPath())
+              .entryInfoList({ QStringLiteral("oglon-pointer-*") }, QDir::Dirs | QDir::NoSymLinks);
+    for (const QFileInfo &dir : privateDirs) {
+#ifdef Q_OS_UNIX
+        if (dir.ownerId() != ::getuid())
+            continue;
+#endif
+        clean(dir.filePath());
+        QDir().rmdir(dir.filePath()); // only when empty: another Oglon may still use it
+    }
+}
+
+// In the user's runtime directory; where that is missing, not private or not
+// writable, in a private directory of the program's own.
+std::unique_ptr<QTemporaryFile> KWinPointer::writeScript(const QString &text)
+{
+    const QString runtime = privateRuntimeDirectory();
+    if (!runtime.isEmpty()) {
+        if (auto file = WritePrivateFile(runtime, text))
+            return file;
+    }
+    if (!m_privateDir) {
+        m_privateDir = std::make_unique<QTemporaryDir>(
+            QDir(QDir::tempPath())
+                .filePath(QStringLiteral("oglon-pointer-%1-XXXXXX")
+                              .arg(QCoreApplication::applicationPid())));
+    }
+    return m_privateDir->isValid() ? WritePrivateFile(m_privateDir->path(), text) : nullptr;
 }
 
 void KWinPointer::loadScript()
@@ -124,63 +225,96 @@ void KWinPointer::loadScript()
     script.replace(QStringLiteral("@PATH@"), JavaScriptString(ReportPath));
     script.replace(QStringLiteral("@WINDOW@"), JavaScriptString(QString::number(m_headId)));
     script.replace(QStringLiteral("@ROLE@"), JavaScriptString(head()->windowRole()));
-
-    QString directory = privateRuntimeDirectory();
-    if (directory.isEmpty()) {
-        m_privateDir = std::make_unique<QTemporaryDir>();
-        if (m_privateDir->isValid())
-            directory = m_privateDir->path();
-    }
-    m_script = directory.isEmpty() ? nullptr : WritePrivateFile(directory, script);
-    if (!m_script)
+    std::unique_ptr<QTemporaryFile> file = writeScript(script);
+    if (!file)
         return fail(QStringLiteral("cannot write the KWin script"));
+    // The file's name, unique among the running Oglons', names the script.
+    m_pluginName = QFileInfo(file->fileName()).completeBaseName();
+    const QString fileName = file->fileName();
+    m_scripts.push_back({ m_pluginName, std::move(file) });
 
-    m_loaded = true;
-    const auto load = QDBusConnection::sessionBus().asyncCall(
-        scriptingCall(QStringLiteral("loadScript"), { m_script->fileName(), m_pluginName }));
-    auto *watcher = new QDBusPendingCallWatcher(load, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        if (w->isError() || failed())
-            return fail(QStringLiteral("KWin did not load the script"));
-        // Starts every script loaded but not running, ours among them.
-        const auto run
-            = QDBusConnection::sessionBus().asyncCall(scriptingCall(QStringLiteral("start")));
-        auto *started = new QDBusPendingCallWatcher(run, this);
-        connect(
-            started, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *s) {
-                s->deleteLater();
-                checkLoaded();
-            });
+    ask(introspect(QStringLiteral("/")), [this, fileName](const QDBusMessage &top) {
+        ask(introspect(ScriptingPath), [this, fileName, top](const QDBusMessage &scripting) {
+            const QStringList taken
+                = scriptObjects(top, QStringLiteral("/")) + scriptObjects(scripting, ScriptingPath);
+            ask(scriptingCall(QStringLiteral("loadScript"), { fileName, m_pluginName }),
+                [this, taken](const QDBusMessage &reply) {
+                    const int id = reply.arguments().value(0, -1).toInt();
+                    if (reply.type() == QDBusMessage::ErrorMessage || id < 0)
+                        return fail(QStringLiteral("KWin did not load the script"));
+                    run(id, taken);
+                });
+        });
     });
 }
 
-// KWin answers loadScript with an id even for a script that does not run;
-// whether it is still loaded after starting tells.
+// Runs the script's own object only (KWin 6: /Scripting/ScriptN, KWin 5:
+// /N); Scripting.start would run every script loaded, another program's too.
+void KWinPointer::run(int id, const QStringList &taken)
+{
+    const QString paths[2] = { QStringLiteral("%1/Script%2").arg(ScriptingPath).arg(id),
+        QStringLiteral("/%1").arg(id) };
+    if (taken.contains(paths[0]) || taken.contains(paths[1])) {
+        // KWin numbers a script by how many it holds; after an unload the
+        // number may be another's, and the script gets no object. A copy
+        // loaded now gets the next number; the first is unloaded later.
+        if (m_scripts.size() >= 3)
+            return fail(QStringLiteral("KWin gave the script no object of its own"));
+        return loadScript();
+    }
+    // KWin 5 has no object at KWin 6's path and answers with an error.
+    ask(scriptCall(paths[0], QStringLiteral("run")),
+        [this, kwin5 = paths[1]](const QDBusMessage &reply) {
+            if (reply.type() != QDBusMessage::ErrorMessage)
+                return checkLoaded();
+            ask(scriptCall(kwin5, QStringLiteral("run")), [this](const QDBusMessage &again) {
+                if (again.type() == QDBusMessage::ErrorMessage)
+                    return fail(QStringLiteral("KWin did not run the script"));
+                checkLoaded();
+            });
+        });
+}
+
+// KWin unloads a script that fails as it starts; whether it is still loaded
+// after starting tells.
 void KWinPointer::checkLoaded()
 {
-    if (failed())
-        return;
-    const QDBusPendingReply<bool> loaded = QDBusConnection::sessionBus().asyncCall(
-        scriptingCall(QStringLiteral("isScriptLoaded"), { m_pluginName }));
-    auto *watcher = new QDBusPendingCallWatcher(loaded, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        const QDBusPendingReply<bool> reply = *w;
-        if (reply.isError() || !reply.value())
-            fail(QStringLiteral("KWin did not run the script"));
-    });
+    ask(scriptingCall(QStringLiteral("isScriptLoaded"), { m_pluginName }),
+        [this](const QDBusMessage &reply) {
+            if (reply.type() == QDBusMessage::ErrorMessage || !reply.arguments().value(0).toBool())
+                return fail(QStringLiteral("KWin did not run the script"));
+            // Copies loaded before this one got no object and never ran.
+            while (m_scripts.size() > 1) {
+                QDBusConnection::sessionBus().asyncCall(
+                    scriptingCall(QStringLiteral("unloadScript"), { m_scripts.front().name }));
+                m_scripts.erase(m_scripts.begin());
+            }
+        });
+}
+
+// Hands KWin's answer to `then`, unless the script it was about was given up
+// in the meantime.
+void KWinPointer::ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then)
+{
+    auto *watcher
+        = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, name = m_pluginName, then](QDBusPendingCallWatcher *w) {
+            w->deleteLater();
+            if (!failed() && name == m_pluginName)
+                then(w->reply());
+        });
 }
 
 void KWinPointer::stopReports()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (m_loaded) {
-        m_loaded = false;
+    m_pluginName.clear();
+    for (const LoadedScript &script : m_scripts) {
         // Waited for, so that the script is gone before the program is.
-        bus.call(scriptingCall(QStringLiteral("unloadScript"), { m_pluginName }), QDBus::Block,
+        QDBusConnection::sessionBus().call(
+            scriptingCall(QStringLiteral("unloadScript"), { script.name }), QDBus::Block,
             UnloadTimeout);
     }
-    m_script.reset();
+    m_scripts.clear();
     m_privateDir.reset();
 }

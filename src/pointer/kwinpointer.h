@@ -6,8 +6,11 @@
 #include "pointer/compositorpointer.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
+#include <vector>
 
+class QDBusMessage;
 class QTemporaryDir;
 class QTemporaryFile;
 
@@ -19,6 +22,13 @@ QString JavaScriptString(const QString &value);
 // `directory`; never through an existing file or link. The file is removed
 // when the returned object goes. None when the file cannot be written.
 std::unique_ptr<QTemporaryFile> WritePrivateFile(const QString &directory, const QString &text);
+
+// The process that loaded a script of the given name ("oglon-pointer-PID-…",
+// as its file is named); 0 for a name not of that form.
+qint64 ScriptOwner(const QString &name);
+// Whether an Oglon runs as process `pid` (another program may have its
+// number by now).
+bool OglonRunning(qint64 pid);
 
 class KWinPointer : public CompositorPointer
 {
@@ -39,12 +49,22 @@ protected:
     void stopReports() override;
 
 private:
+    struct LoadedScript
+    {
+        QString name;
+        std::unique_ptr<QTemporaryFile> file;
+    };
+
+    void removeLeftovers();
+    std::unique_ptr<QTemporaryFile> writeScript(const QString &text);
     void loadScript();
+    void run(int id, const QStringList &taken);
     void checkLoaded();
+    void ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then);
 
     unsigned long m_headId = 0;
-    QString m_pluginName;
+    QString m_pluginName; // the script being set going; empty when none
     std::unique_ptr<QTemporaryDir> m_privateDir;
-    std::unique_ptr<QTemporaryFile> m_script;
-    bool m_loaded = false;
+    // Loaded into KWin, the one that runs last.
+    std::vector<LoadedScript> m_scripts;
 };

@@ -150,8 +150,10 @@ void TickPacer::onCheck()
         return;
     }
     // At rest: motion wakes the pacer from now on. Motion between this
-    // check and the start of listening is caught by the next check.
+    // check and the start of listening is caught by the next check, which
+    // the source makes itself where it follows warps.
     listen(true);
     ++m_quietChecks;
-    schedule(quietCheckDelay(m_interval, m_quietChecks));
+    if (!m_source->followsWarps())
+        schedule(quietCheckDelay(m_interval, m_quietChecks));
 }

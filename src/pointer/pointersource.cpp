@@ -56,6 +56,11 @@ PointerSource *ActivePointerSource()
     return chosen ? chosen.data() : defaultSource();
 }
 
+PointerSource *FallbackPointerSource()
+{
+    return defaultSource();
+}
+
 void SetActivePointerSource(PointerSource *source)
 {
     PointerSourceSwitch *notifier = PointerSourceSwitch::instance();

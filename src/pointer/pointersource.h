@@ -33,6 +33,10 @@ public:
     // Starts or stops reporting motion through moved(); nothing for a polled
     // source. Listening costs nothing while the pointer rests.
     virtual void listen(bool on) = 0;
+    // Whether, while listening, moved() also comes for a warp (the pointer
+    // set by a program, without motion), so that nobody need look at a
+    // resting pointer.
+    virtual bool followsWarps() const { return false; }
 
     // A short name for the one line on stderr that says which source is used.
     virtual QString name() const = 0;
@@ -47,6 +51,8 @@ signals:
 // The source that GetCursorPos, ScreenToClient and the tick pacers use: the X
 // server's unless another was set.
 PointerSource *ActivePointerSource();
+// The source the program falls back to: the X server's (Qt's without one).
+PointerSource *FallbackPointerSource();
 // Puts `source` in use (the caller keeps ownership). When it emits lost() or
 // is destroyed, the X server's source takes over again; nullptr goes back to
 // it as well.

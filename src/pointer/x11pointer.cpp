@@ -1,10 +1,13 @@
 // The X server's pointer source: QueryPointer for where the pointer is, and
 // XInput2 raw motion on the root window for when it moved, both on Qt's own
-// connection to the server.
+// connection to the server; at rest, a warp watch on a connection of its own.
 #include "x11pointer.h"
 
 #include "desktop/x11.h"
 #include "desktop/x11_xcb.h"
+#ifdef OGLON_XCB_SYNC
+#include "warpwatch.h"
+#endif
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -61,13 +64,19 @@ public:
     {
         if (qGuiApp)
             qGuiApp->removeNativeEventFilter(this);
+        if (m_own)
+            xcb_disconnect(m_own);
     }
 
     std::optional<CursorReading> read(HWND window) override
     {
-        const auto answer = X11::queryPointer(window ? window->winId() : m_root);
+        const xcb_window_t target = window ? xcb_window_t(window->winId()) : m_root;
+        std::optional<X11::Pointer> answer = queryOwn(target);
+        if (!answer)
+            answer = X11::queryPointer(target);
         if (!answer)
             return std::nullopt;
+        m_lastRoot = answer->root;
         // The server works in device pixels; the program in logical ones.
         const qreal ratio = window ? window->devicePixelRatioF() : qGuiApp->devicePixelRatio();
         const QPoint screen = (QPointF(answer->root) / ratio).toPoint();
@@ -95,8 +104,18 @@ public:
             on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u };
         xcb_input_xi_select_events(m_connection, m_root, 1, &mask.head);
         xcb_flush(m_connection);
+        watchWarps(on);
 #else
         Q_UNUSED(on);
+#endif
+    }
+
+    bool followsWarps() const override
+    {
+#ifdef OGLON_XCB_SYNC
+        return m_warps && m_warps->working();
+#else
+        return false;
 #endif
     }
 
@@ -142,8 +161,62 @@ public:
 private:
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
+    // Asked on a connection of the program's own, the answer comes straight
+    // to the thread that asks; on Qt's connection, Qt's reader thread takes
+    // it and wakes the asking thread in turn: a second wake-up every tick.
+    // None when that connection cannot be had (or the server does not know
+    // the window yet); Qt's connection answers then.
+    std::optional<X11::Pointer> queryOwn(xcb_window_t window)
+    {
+        if (!m_ownTried) {
+            m_ownTried = true;
+            m_own = xcb_connect(nullptr, nullptr);
+            if (xcb_connection_has_error(m_own)) {
+                xcb_disconnect(m_own);
+                m_own = nullptr;
+            }
+        }
+        if (!m_own)
+            return std::nullopt;
+        xcb_generic_error_t *error = nullptr;
+        const X11::Reply<xcb_query_pointer_reply_t> reply(
+            xcb_query_pointer_reply(m_own, xcb_query_pointer(m_own, window), &error));
+        const X11::Reply<xcb_generic_error_t> dropped(error);
+        if (!reply)
+            return std::nullopt;
+        return X11::Pointer { QPoint(reply->root_x, reply->root_y),
+            QPoint(reply->win_x, reply->win_y), reply->same_screen != 0 };
+    }
+
+    // At rest, from where the pointer was last read. The watch's connection
+    // is opened the first time the pointer rests.
+    void watchWarps(bool on)
+    {
+#ifdef OGLON_XCB_SYNC
+        if (on && !m_warpsTried) {
+            m_warpsTried = true;
+            m_warps = WarpWatch::create();
+            if (m_warps)
+                connect(m_warps.get(), &WarpWatch::moved, this, &PointerSource::moved);
+        }
+        if (m_warps && on)
+            m_warps->start(m_lastRoot);
+        else if (m_warps)
+            m_warps->stop();
+#else
+        Q_UNUSED(on);
+#endif
+    }
+
     uint8_t m_opcode;
     bool m_listening = false;
+    xcb_connection_t *m_own = nullptr;
+    bool m_ownTried = false;
+    QPoint m_lastRoot;
+#ifdef OGLON_XCB_SYNC
+    std::unique_ptr<WarpWatch> m_warps;
+    bool m_warpsTried = false;
+#endif
 };
 
 } // namespace

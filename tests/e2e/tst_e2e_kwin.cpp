@@ -5,6 +5,7 @@
 #include "e2e.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
 #include <QRegularExpression>
@@ -42,17 +43,50 @@ bool moveOntoX11(QProcess &client, QPoint to)
 }
 
 // The scripts KWin runs, each an object: /N in KWin 5, /Scripting/ScriptN in 6.
-int kwinScripts()
+QStringList kwinScripts()
 {
-    static const QRegularExpression numbered(QStringLiteral("<node name=\"(Script)?[0-9]+\"/>"));
-    int count = 0;
-    for (const QString path : { "/", "/Scripting" }) {
-        const QDBusMessage reply
-            = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-                "org.kde.KWin", path, "org.freedesktop.DBus.Introspectable", "Introspect"));
-        count += int(reply.arguments().value(0).toString().count(numbered));
+    static const QRegularExpression numbered(QStringLiteral("<node name=\"((Script)?[0-9]+)\"/>"));
+    QStringList paths;
+    for (const QString parent : { "", "/Scripting" }) {
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall("org.kde.KWin", parent.isEmpty() ? "/" : parent,
+                "org.freedesktop.DBus.Introspectable", "Introspect"));
+        auto nodes = numbered.globalMatch(reply.arguments().value(0).toString());
+        while (nodes.hasNext())
+            paths << parent + '/' + nodes.next().captured(1);
     }
-    return count;
+    return paths;
+}
+
+// Calls KWin; the reply's first value.
+QVariant kwin(const QString &path, const QString &interface, const QString &method,
+    const QVariantList &arguments = {})
+{
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", path, interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call).arguments().value(0);
+}
+
+// Another script in KWin: its calls carry KWin's name on the bus too.
+void runHostileScript(qint64 oglon)
+{
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    QString name;
+    for (const QString &each : bus->registeredServiceNames().value()) {
+        if (each.startsWith(':') && bus->servicePid(each).value() == oglon)
+            name = each;
+    }
+    QFile file(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/hostile.js");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("callDBus('" + name.toLatin1()
+        + "', '/org/oglon/Pointer', 'org.oglon.Pointer', 'report', 1e9, 0, -1.5e9, 0, 91, 159);");
+    file.close();
+    const QStringList before = kwinScripts();
+    kwin("/Scripting", "org.kde.kwin.Scripting", "loadScript", { file.fileName(), "hostile" });
+    for (const QString &script : kwinScripts()) {
+        if (!before.contains(script))
+            kwin(script, "org.kde.kwin.Script", "run");
+    }
 }
 
 int scriptFiles()
@@ -72,8 +106,8 @@ private slots:
     void initTestCase();
     void followsPointer_data();
     void followsPointer();
-    void fallsBack_data();
-    void fallsBack();
+    void compositorFaults_data();
+    void compositorFaults();
     void cleanupTestCase();
 
 private:
@@ -112,9 +146,7 @@ void TestKWin::followsPointer_data()
     QTest::addColumn<QString>("platform");
     QTest::addColumn<bool>("nativeWindow");
     QTest::addColumn<QString>("end");
-    // Killed first: the script it leaves in KWin must not stand in the way
-    // of the next ones.
-    QTest::newRow("over a native window, killed") << QString() << true << "kill";
+    QTest::newRow("over a native window, SIGTERM") << QString() << true << "SIGTERM";
     QTest::newRow("QT_QPA_PLATFORM=wayland, Exit") << "wayland" << true << "Exit";
     QTest::newRow("over the empty desktop, SIGTERM") << QString() << false << "SIGTERM";
 }
@@ -128,7 +160,7 @@ void TestKWin::followsPointer()
         mNativeWindow.kill();
         mNativeWindow.waitForFinished();
     }
-    const int scripts = kwinScripts();
+    const qsizetype scripts = kwinScripts().size();
     const int files = scriptFiles();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
@@ -137,7 +169,7 @@ void TestKWin::followsPointer()
     QVERIFY(head);
     QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains("pointer comes from KWin"); }));
     QCOMPARE(oglon.said().count('\n'), 1);
-    QCOMPARE(kwinScripts(), scripts + 1);
+    QCOMPARE(kwinScripts().size(), scripts + 1);
     QCOMPARE(scriptFiles(), files + 1);
     // KWin took the states set before the head was first mapped.
     const QStringList state = atomNames(head, "_NET_WM_STATE");
@@ -167,58 +199,104 @@ void TestKWin::followsPointer()
         QVERIFY(moveOntoX11(mFakePointer, { menu.center().x(), menu.bottom() - 6 }));
         QVERIFY(fakeInput(mFakePointer, QStringLiteral("click %1").arg(LeftButton)));
     } else {
-        ::kill(pid_t(oglon.process.processId()), end == "kill" ? SIGKILL : SIGTERM);
+        ::kill(pid_t(oglon.process.processId()), SIGTERM);
     }
     QVERIFY(oglon.ended());
-    const bool crashed = end == "kill";
-    QCOMPARE(oglon.process.exitCode(), crashed ? SIGKILL : 0);
-    QCOMPARE(kwinScripts(), scripts + crashed);
-    QCOMPARE(scriptFiles(), files + crashed);
+    QCOMPARE(oglon.process.exitCode(), 0);
+    QCOMPARE(kwinScripts().size(), scripts);
+    QCOMPARE(scriptFiles(), files);
 }
 
-void TestKWin::fallsBack_data()
+void TestKWin::compositorFaults_data()
 {
-    QTest::addColumn<bool>("stopKWin");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("KWin not on the session bus") << false << "without KWin";
-    QTest::newRow("KWin does not answer") << true << "sent no report";
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<bool>("recovers");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("KWin not on the session bus") << "no KWin"
+                                                 << "without KWin" << false << 1;
+    QTest::newRow("KWin stalled at start, then resumed") << "stall"
+                                                         << "sent no report" << true << 2;
+    QTest::newRow("the script stopped") << "stop"
+                                        << "comes from KWin" << true << 1;
+    QTest::newRow("a report out of range") << "hostile"
+                                           << "comes from KWin" << true << 2;
+    QTest::newRow("a killed Oglon's leftovers") << "leftovers"
+                                                << "comes from KWin" << true << 1;
 }
 
-// Without KWin's reports the head still follows the pointer over X11 windows,
-// and leaves nothing behind in KWin.
-void TestKWin::fallsBack()
+// Without KWin's reports the head still follows the pointer over X11 windows;
+// where they can come back, they do. Nothing is left behind in KWin.
+void TestKWin::compositorFaults()
 {
-    QFETCH(bool, stopKWin);
-    QFETCH(QString, reason);
-    const int scripts = kwinScripts();
+    QFETCH(QString, fault);
+    QFETCH(QString, said);
+    QFETCH(bool, recovers);
+    QFETCH(int, lines);
+    const QStringList scripts = kwinScripts();
     const int files = scriptFiles();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QProcess bus; // a session bus of its own, with no KWin on it
-    if (!stopKWin) {
+    if (fault == "no KWin") {
         bus.start(QStringLiteral("dbus-daemon"), { "--session", "--nofork", "--print-address=1" });
         QVERIFY(bus.waitForReadyRead(Deadline));
         environment.insert(
             "DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(bus.readLine().trimmed()));
     }
-    const pid_t kwin = pid_t(qEnvironmentVariableIntValue("OGLON_KWIN_PID"));
-    QVERIFY(kwin > 0);
-    if (stopKWin)
-        ::kill(kwin, SIGSTOP);
-    auto resume = qScopeGuard([&] { ::kill(kwin, SIGCONT); });
+    if (fault == "leftovers") {
+        Run killed(environment);
+        QVERIFY(QTest::qWaitFor([&] { return killed.said().contains(said); }));
+        ::kill(pid_t(killed.process.processId()), SIGKILL);
+        QVERIFY(killed.ended());
+        QCOMPARE(kwinScripts().size(), scripts.size() + 1);
+        QCOMPARE(scriptFiles(), files + 1);
+    }
+    const pid_t kwinPid = pid_t(qEnvironmentVariableIntValue("OGLON_KWIN_PID"));
+    QVERIFY(kwinPid > 0);
+    if (fault == "stall")
+        ::kill(kwinPid, SIGSTOP);
+    auto resume = qScopeGuard([&] { ::kill(kwinPid, SIGCONT); });
     Run oglon(environment);
-    QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains(reason); }));
-    ::kill(kwin, SIGCONT);
-
+    QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains(said); }));
+    ::kill(kwinPid, SIGCONT);
     const Window head = oglon.head();
     QVERIFY(head);
     const QPoint corner = clientRect(head).topLeft();
-    QVERIFY(moveOntoX11(mFakePointer, corner + QPoint(45, 30)));
+    if (fault == "leftovers") {
+        QCOMPARE(kwinScripts().size(), scripts.size() + 1);
+        QCOMPARE(scriptFiles(), files + 1);
+    } else if (fault == "stop") {
+        for (const QString &script : kwinScripts()) {
+            if (!scripts.contains(script))
+                kwin(script, "org.kde.kwin.Script", "stop");
+        }
+        QVERIFY(QTest::qWaitFor([&] { return kwinScripts() == scripts; }));
+        // The X server sees the pointer move over the head, KWin's script
+        // says nothing.
+        int step = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return moveOntoX11(mFakePointer, corner + QPoint(20 + ++step % 50, 40))
+                    && kwinScripts().size() > scripts.size();
+            },
+            2 * Deadline));
+    } else if (fault == "hostile") {
+        runHostileScript(oglon.process.processId());
+        QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains("out of range"); }));
+    }
+
+    // Where KWin's reports come back the pupils follow where the X server
+    // cannot see the pointer; else over X11 windows.
+    const QPoint to = recovers ? QPoint(60, 80) : corner + QPoint(45, 30);
+    QVERIFY(recovers ? movePointer(mFakePointer, to) : moveOntoX11(mFakePointer, to));
+    QVERIFY(recovers == (e2e::pointer() != to));
     QString seen;
-    QVERIFY2(pupilsLookAt(head, e2e::pointer() - corner, &seen), qPrintable(seen));
+    QVERIFY2(pupilsLookAt(head, to - corner, &seen), qPrintable(seen));
     oglon.process.terminate();
     QVERIFY(oglon.ended());
     QCOMPARE(oglon.process.exitCode(), 0);
-    QCOMPARE(oglon.said().count('\n'), 1);
+    QCOMPARE(oglon.said().count('\n'), lines);
+    kwin("/Scripting", "org.kde.kwin.Scripting", "unloadScript", { "hostile" });
     QVERIFY(QTest::qWaitFor([&] { return kwinScripts() == scripts; }));
     QCOMPARE(scriptFiles(), files);
     bus.terminate();

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 #include <xcb/record.h>
+#include <xcb/res.h>
 
 using namespace e2e;
 
@@ -19,7 +20,8 @@ constexpr uint8_t QueryPointerRequest = 38;
 constexpr uint8_t FromClient = 1, EndOfData = 5;
 
 // Timestamps of every QueryPointer a client sends, through the server's
-// RECORD extension: nothing stands between the program and the server.
+// RECORD extension: nothing stands between the program and the server. A
+// program's clients are told by their process id (X-Resource).
 class QueryLog
 {
 public:
@@ -43,21 +45,34 @@ public:
         xcb_flush(connection());
         xcb_disconnect(mData);
     }
-    // QueryPointer requests of the client owning `window` after `since` (ms
+    // QueryPointer requests of the process's connections after `since` (ms
     // on the test's clock).
-    QList<qint64> queries(Window window, qint64 since)
+    QList<qint64> queries(qint64 pid, qint64 since)
     {
-        const uint32_t base = window & ~xcb_get_setup(connection())->resource_id_mask;
+        const QList<uint32_t> bases = clientsOf(pid);
         std::lock_guard<std::mutex> lock(mMutex);
         QList<qint64> times;
         for (const auto &[client, at] : mSeen)
-            if (client == base && at > since)
+            if (bases.contains(client) && at > since)
                 times << at;
         return times;
     }
     static qint64 now() { return clock().elapsed(); }
 
 private:
+    static QList<uint32_t> clientsOf(qint64 pid)
+    {
+        const xcb_res_client_id_spec_t all { 0, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID };
+        auto *reply = xcb_res_query_client_ids_reply(
+            connection(), xcb_res_query_client_ids(connection(), 1, &all), nullptr);
+        QList<uint32_t> bases;
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply); reply && it.rem;
+             xcb_res_client_id_value_next(&it))
+            if (it.data->length == 4 && *xcb_res_client_id_value_value(it.data) == uint32_t(pid))
+                bases << it.data->spec.client;
+        free(reply);
+        return bases;
+    }
     static QElapsedTimer &clock()
     {
         static QElapsedTimer timer = [] {
@@ -131,17 +146,16 @@ bool TestPointer::resting(QString *seen)
     // gap of more than a second means the long ones have begun. Then the next
     // check, and nothing in between.
     qint64 last = 0;
-    const Window head = oglon->head();
     if (!QTest::qWaitFor(
             [&] {
-                const QList<qint64> all = log->queries(head, 0);
+                const QList<qint64> all = log->queries(oglon->pid(), 0);
                 last = all.isEmpty() ? 0 : all.last();
                 return last && QueryLog::now() - last > 1100;
             },
             3 * Deadline)
-        || !QTest::qWaitFor([&] { return !log->queries(head, last).isEmpty(); }, Deadline))
+        || !QTest::qWaitFor([&] { return !log->queries(oglon->pid(), last).isEmpty(); }, Deadline))
         return false;
-    const qint64 next = log->queries(head, last).first();
+    const qint64 next = log->queries(oglon->pid(), last).first();
     *seen = QStringLiteral("checks %1 ms apart").arg(next - last);
     return next - last >= 1800;
 }
@@ -179,7 +193,7 @@ void TestPointer::pupilsFollow()
     if (polled) {
         // Polled: ten questions a second, moving or not.
         QTest::qWait(1000);
-        QVERIFY(log->queries(head, QueryLog::now() - 1000).size() >= 5);
+        QVERIFY(log->queries(oglon->pid(), QueryLog::now() - 1000).size() >= 5);
     } else {
         // At rest: nothing but a check every 2 s. The input comes right after
         // one, so only the motion itself can explain a quick answer.
@@ -201,8 +215,9 @@ void TestPointer::pupilsFollow()
     QVERIFY(QTest::qWaitFor([&] { return pointer() == target; }, Deadline));
     // Asked soon after the input: by the motion, not by a check that
     // happened to come.
-    QVERIFY(QTest::qWaitFor([&] { return !log->queries(head, input).isEmpty(); }, Deadline));
-    const qint64 asked = log->queries(head, input).first() - input;
+    QVERIFY(
+        QTest::qWaitFor([&] { return !log->queries(oglon->pid(), input).isEmpty(); }, Deadline));
+    const qint64 asked = log->queries(oglon->pid(), input).first() - input;
     QVERIFY2(asked <= within, qPrintable(QStringLiteral("%1 ms").arg(asked)));
     QVERIFY2(pupilsReach(head, expectedPupils(to), &seen), qPrintable(seen));
     if (how == "grabbed") {

@@ -8,12 +8,18 @@ set -u
 
 work=$(mktemp -d)
 session_pid=
+# shellcheck source=tools/end-session.sh
+. "$(dirname "$0")/../../tools/end-session.sh"
+export OGLON_SESSION=$work
 # shellcheck disable=SC2317 # called by the trap
 cleanup() {
     if [ -n "$session_pid" ] && kill -0 "$session_pid" 2>/dev/null; then
         kill -- -"$session_pid" 2>/dev/null
         wait "$session_pid" 2>/dev/null
     fi
+    # And what left the session's process group, such as services its bus
+    # started.
+    end_session_processes "$work"
     [ -f "$work/output" ] && cat "$work/output"
     rm -rf "$work"
 }

@@ -61,20 +61,27 @@ void TestKWinPointer::mapping()
     QCOMPARE(QPoint(reading->client.x, reading->client.y), client);
 }
 
-// Frames that are not the head's tell nothing about where the head is.
+// Frames that are not the head's tell nothing about where the head is, and
+// points beyond the integers' range nothing about where the pointer is.
 void TestKWinPointer::notTheHead_data()
 {
+    const double nan = std::nan("");
+    QTest::addColumn<QPointF>("pointer");
     QTest::addColumn<QRectF>("frame");
-    QTest::newRow("not placed yet") << QRectF(0, 0, 0, 0);
-    QTest::newRow("the maximized window beneath") << QRectF(0, 0, 1024, 768);
-    QTest::newRow("the head's shape, two pixels taller") << QRectF(466, 304, 91, 161);
-    QTest::newRow("the head's shape at eight times") << QRectF(0, 0, 728, 1272);
+    QTest::newRow("not placed yet") << QPointF(60, 80) << QRectF(0, 0, 0, 0);
+    QTest::newRow("the maximized window beneath") << QPointF(60, 80) << QRectF(0, 0, 1024, 768);
+    QTest::newRow("the head's shape, two pixels taller")
+        << QPointF(60, 80) << QRectF(466, 304, 91, 161);
+    QTest::newRow("the head's shape at eight times") << QPointF(60, 80) << QRectF(0, 0, 728, 1272);
+    QTest::newRow("2.5e9 from the head") << QPointF(1e9, 0) << QRectF(-1.5e9, 0, 91, 159);
+    QTest::newRow("not a number") << QPointF(nan, 80) << QRectF(466, 304, 91, nan);
 }
 
 void TestKWinPointer::notTheHead()
 {
+    QFETCH(QPointF, pointer);
     QFETCH(QRectF, frame);
-    QVERIFY(!MapFromCompositor({ 60, 80 }, frame, { 91, 159 }));
+    QVERIFY(!MapFromCompositor(pointer, frame, { 91, 159 }));
 }
 
 void TestKWinPointer::sourceChoice_data()
