@@ -19,6 +19,9 @@ packages=(
     # test under Plasma Wayland: a headless KWin with XWayland on its own
     # session bus, a fake-input client, a native Qt Wayland window
     kwin-wayland xwayland dbus-daemon libwayland-dev plasma-wayland-protocols qt6-wayland
+    # test under GNOME on Wayland: a headless GNOME Shell with XWayland, a
+    # native GTK 4 window (Python's GObject bindings)
+    gnome-shell mutter python3-gi gir1.2-gtk-4.0
     # the window managers of the end-to-end matrix
     icewm fluxbox xfwm4 metacity wmctrl
     # packaging checks

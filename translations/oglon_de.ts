@@ -82,4 +82,19 @@
         <translation>Kein Programm konnte %1 öffnen. Es wurde in die Zwischenablage kopiert.</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Oglons Augen können dem Zeiger überallhin folgen</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>Unter GNOME mit Wayland sehen sie ihn über jedem Fenster nur mit Oglons GNOME-Shell-Erweiterung. Erweiterung einschalten? Sie startet womöglich erst nach einmaligem Ab- und Anmelden.</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>Erweiterung einschalten</translation>
+    </message>
+</context>
 </TS>

@@ -82,4 +82,19 @@
         <translation>Ningún programa pudo abrir %1. Se ha copiado al portapapeles.</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Los ojos de Oglon pueden seguir el puntero por todas partes</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>En GNOME con Wayland solo lo ven sobre cualquier ventana con la extensión de GNOME Shell de Oglon. ¿Activarla? Puede que necesite cerrar la sesión una vez para arrancar.</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>Activar la extensión</translation>
+    </message>
+</context>
 </TS>

@@ -82,4 +82,19 @@
         <translation>Aucun programme n&apos;a pu ouvrir %1. Il a été copié dans le presse-papiers.</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Les yeux d&apos;Oglon peuvent suivre le pointeur partout</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>Sous GNOME avec Wayland, ils ne le voient au-dessus de toutes les fenêtres qu&apos;avec l&apos;extension GNOME Shell d&apos;Oglon. L&apos;activer ? Elle peut ne démarrer qu&apos;après une déconnexion.</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>Activer l&apos;extension</translation>
+    </message>
+</context>
 </TS>

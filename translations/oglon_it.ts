@@ -82,4 +82,19 @@
         <translation>Nessun programma ha potuto aprire %1. È stato copiato negli appunti.</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Gli occhi di Oglon possono seguire il puntatore ovunque</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>In GNOME con Wayland lo vedono sopra ogni finestra solo con l&apos;estensione di GNOME Shell di Oglon. Attivarla? Potrebbe partire solo dopo aver chiuso la sessione una volta.</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>Attiva l&apos;estensione</translation>
+    </message>
+</context>
 </TS>

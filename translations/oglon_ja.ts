@@ -82,4 +82,19 @@
         <translation>%1 を開けるプログラムがありません。クリップボードにコピーしました。</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Oglon の目がどこでもポインターを追えるようになります</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>Wayland 上の GNOME では、Oglon の GNOME Shell 拡張機能があるときだけ、すべてのウィンドウの上でポインターが見えます。有効にしますか？ 一度ログアウトするまで動かないことがあります。</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>拡張機能を有効にする</translation>
+    </message>
+</context>
 </TS>

@@ -82,4 +82,19 @@
         <translation>Żaden program nie mógł otworzyć %1. Adres skopiowano do schowka.</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Oczy Oglona mogą wszędzie podążać za wskaźnikiem</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>W GNOME pod Waylandem widzą go nad każdym oknem tylko dzięki rozszerzeniu GNOME Shell od Oglona. Włączyć je? Może zacząć działać dopiero po jednokrotnym wylogowaniu.</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>Włącz rozszerzenie</translation>
+    </message>
+</context>
 </TS>

@@ -82,4 +82,19 @@
         <translation>Nenhum programa conseguiu abrir %1. Ele foi copiado para a área de transferência.</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Os olhos do Oglon podem seguir o ponteiro em qualquer lugar</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>No GNOME com Wayland, eles só o veem sobre qualquer janela com a extensão do GNOME Shell do Oglon. Ativá-la? Pode ser preciso encerrar a sessão uma vez para ela iniciar.</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>Ativar a extensão</translation>
+    </message>
+</context>
 </TS>

@@ -82,4 +82,19 @@
         <translation>Ни одна программа не смогла открыть %1. Адрес скопирован в буфер обмена.</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Глаза Oglon могут следить за указателем повсюду</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>В GNOME под Wayland они видят его над любым окном только с расширением GNOME Shell от Oglon. Включить его? Оно может заработать только после повторного входа в систему.</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>Включить расширение</translation>
+    </message>
+</context>
 </TS>

@@ -82,4 +82,19 @@
         <translation>没有程序能打开 %1。已将其复制到剪贴板。</translation>
     </message>
 </context>
+<context>
+    <name>GnomePointer</name>
+    <message>
+        <source>Oglon&apos;s eyes can follow the pointer everywhere</source>
+        <translation>Oglon 的眼睛可以在任何地方跟随指针</translation>
+    </message>
+    <message>
+        <source>Under GNOME on Wayland they see it over every window only through Oglon&apos;s GNOME Shell extension. Enable it? It may take one log-out to start.</source>
+        <translation>在 Wayland 下的 GNOME 中，只有借助 Oglon 的 GNOME Shell 扩展，它们才能在每个窗口上方看到指针。要启用吗？可能需要注销一次才会启动。</translation>
+    </message>
+    <message>
+        <source>Enable the extension</source>
+        <translation>启用扩展</translation>
+    </message>
+</context>
 </TS>

@@ -1,6 +1,7 @@
 #include "sessionpointer.h"
 
 #include "desktop/x11.h"
+#include "gnomepointer.h"
 #include "kwinpointer.h"
 
 #include <QDBusConnection>
@@ -35,36 +36,56 @@ void say(const QString &line)
 
 } // namespace
 
-PointerChoice ChoosePointerSource(bool waylandSession, bool onX11, bool kwinOnBus)
+PointerChoice ChoosePointerSource(
+    bool waylandSession, bool onX11, bool kwinOnBus, bool gnomeShellOnBus)
 {
     if (!waylandSession || !onX11)
         return PointerChoice::XServer;
-    return kwinOnBus ? PointerChoice::KWin : PointerChoice::X11WindowsOnly;
+    if (kwinOnBus)
+        return PointerChoice::KWin;
+    return gnomeShellOnBus ? PointerChoice::GnomeShell : PointerChoice::X11WindowsOnly;
 }
 
-void FollowPointerInWaylandSession(HWND head, bool waylandSession)
+namespace {
+
+// The compositor's reports whenever they come, the X server's pointer while
+// they do not, each change said on stderr.
+void follow(CompositorPointer *source, const QString &overX11Only)
 {
-    const bool onX11 = X11::available();
-    const QString overX11Only
-        = QStringLiteral("the pupils follow the pointer only while it is over X11 windows");
-    switch (ChoosePointerSource(
-        waylandSession, onX11, onX11 && waylandSession && onSessionBus(KWinPointer::service()))) {
-    case PointerChoice::XServer:
-        return;
-    case PointerChoice::X11WindowsOnly:
-        say(QStringLiteral("running through XWayland without KWin: ") + overX11Only);
-        return;
-    case PointerChoice::KWin:
-        break;
-    }
-    auto *source = new KWinPointer(head, head);
     QObject::connect(source, &CompositorPointer::ready, source, [source] {
         SetActivePointerSource(source);
-        say(QStringLiteral("running through XWayland; the pointer comes from KWin"));
+        say(QStringLiteral("running through XWayland; the pointer comes from ") + source->name());
     });
     QObject::connect(source, &PointerSource::lost, source, [source, overX11Only] {
         say(QStringLiteral("running through XWayland, pointer from the X server (%1): %2")
                 .arg(source->problem(), overX11Only));
     });
     source->start();
+}
+
+} // namespace
+
+void FollowPointerInWaylandSession(HWND head, bool waylandSession)
+{
+    const bool onX11 = X11::available();
+    const bool wayland = onX11 && waylandSession;
+    const QString overX11Only
+        = QStringLiteral("the pupils follow the pointer only while it is over X11 windows");
+    switch (
+        ChoosePointerSource(waylandSession, onX11, wayland && onSessionBus(KWinPointer::service()),
+            wayland && onSessionBus(GnomePointer::service()))) {
+    case PointerChoice::XServer:
+        return;
+    case PointerChoice::X11WindowsOnly:
+        say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + overX11Only);
+        return;
+    case PointerChoice::KWin:
+        return follow(new KWinPointer(head, head), overX11Only);
+    case PointerChoice::GnomeShell: {
+        auto *source = new GnomePointer(head, head);
+        QObject::connect(source, &GnomePointer::extensionOff, source,
+            [head](const QString &uuid) { OfferToEnableExtension(uuid, head); });
+        return follow(source, overX11Only);
+    }
+    }
 }

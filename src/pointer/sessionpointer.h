@@ -7,10 +7,13 @@
 enum class PointerChoice {
     XServer, // an X11 session: the X server sees the pointer everywhere
     KWin, // Plasma Wayland: from KWin's script
+    GnomeShell, // GNOME on Wayland: from Oglon's Shell extension
     X11WindowsOnly, // another Wayland desktop: the X server, over X11 windows only
 };
-PointerChoice ChoosePointerSource(bool waylandSession, bool onX11, bool kwinOnBus);
+PointerChoice ChoosePointerSource(
+    bool waylandSession, bool onX11, bool kwinOnBus, bool gnomeShellOnBus = false);
 
 // In a Wayland session, takes the pointer from the compositor when it can and
-// says once on stderr where the pointer comes from. Nothing in an X11 session.
+// says on stderr where the pointer comes from, and again whenever that
+// changes. Nothing in an X11 session.
 void FollowPointerInWaylandSession(HWND head, bool waylandSession);

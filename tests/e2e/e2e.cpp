@@ -422,4 +422,58 @@ bool Oglon::choose(const QString &key)
         && QTest::qWaitFor([&] { return popups(id).isEmpty(); }, Deadline);
 }
 
+bool pupilsLookAt(Window head, QPoint client, QString *seen)
+{
+    const std::array<QPoint, 2> expected = expectedPupils(client);
+    *seen = QStringLiteral("pupils not at (%1,%2) (%3,%4)")
+                .arg(expected[0].x())
+                .arg(expected[0].y())
+                .arg(expected[1].x())
+                .arg(expected[1].y());
+    return QTest::qWaitFor(
+        [&] {
+            const QSize size = clientRect(head).size();
+            xcb_get_image_reply_t *reply = xcb_get_image_reply(connection(),
+                xcb_get_image(connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, head, 0, 0,
+                    uint16_t(size.width()), uint16_t(size.height()), ~0u),
+                nullptr);
+            if (!reply)
+                return false;
+            const QImage shot(
+                xcb_get_image_data(reply), size.width(), size.height(), QImage::Format_RGB32);
+            bool there = true;
+            for (int eye = 0; eye < 2; ++eye) {
+                const std::optional<QPoint> pupil = findPupil(shot, eye);
+                there = there && pupil && (*pupil - expected[eye]).manhattanLength() <= 2;
+            }
+            free(reply);
+            return there;
+        },
+        Deadline);
+}
+
+Run::Run(const QProcessEnvironment &environment)
+{
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(OGLON_BINARY), {});
+}
+
+QString Run::said()
+{
+    return text += QString::fromLocal8Bit(process.readAllStandardError());
+}
+
+Window Run::head()
+{
+    QList<Window> found;
+    const auto one
+        = [&] { return (found = windowsNamed("Oglon", process.processId())).size() == 1; };
+    return QTest::qWaitFor(one, Deadline) ? found.front() : 0;
+}
+
+bool Run::ended()
+{
+    return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; });
+}
+
 } // namespace e2e

@@ -105,7 +105,25 @@ bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *se
 bool pupilsStay(
     Window head, const std::array<QPoint, 2> &expected, int milliseconds, QString *seen);
 
+// Under a Wayland compositor XWayland's root window shows nothing of the
+// windows on it: polls the head's own contents until both pupils are within
+// two pixels of where they belong for the pointer at `client`.
+bool pupilsLookAt(Window head, QPoint client, QString *seen);
+
 // --- the program -------------------------------------------------------------
+
+// Oglon with its stderr kept; said() is all it wrote so far.
+struct Run
+{
+    QProcess process;
+    QString text;
+
+    explicit Run(const QProcessEnvironment &environment);
+    QString said();
+    // The one head window of the process, or 0.
+    Window head();
+    bool ended();
+};
 
 // A stand-in for the desktop's opener (xdg-open) that records how it was
 // called, first on the PATH of environment().

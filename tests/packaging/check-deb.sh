@@ -39,7 +39,9 @@ contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for path in ./usr/bin/oglon ./usr/share/applications/org.oglon.Oglon.desktop \
     ./usr/share/metainfo/org.oglon.Oglon.metainfo.xml ./usr/share/man/man1/oglon.1.gz \
     ./usr/share/icons/hicolor/256x256/apps/oglon.png ./usr/share/doc/oglon/copyright \
-    ./usr/share/doc/oglon/changelog.gz; do
+    ./usr/share/doc/oglon/changelog.gz \
+    ./usr/share/gnome-shell/extensions/oglon-pointer@oglon.org/extension.js \
+    ./usr/share/gnome-shell/extensions/oglon-pointer-legacy@oglon.org/metadata.json; do
     grep -qx "$path" <<<"$contents" || { echo "missing from the package: $path"; exit 1; }
 done
 

@@ -19,6 +19,10 @@ expected=$( {
     echo share/doc/oglon/changelog.gz
     echo share/lintian/overrides/oglon
     for n in $sizes; do echo "share/icons/hicolor/${n}x${n}/apps/oglon.png"; done
+    for uuid in oglon-pointer@oglon.org oglon-pointer-legacy@oglon.org; do
+        echo "share/gnome-shell/extensions/$uuid/extension.js"
+        echo "share/gnome-shell/extensions/$uuid/metadata.json"
+    done
 } | sort)
 actual=$(find . -type f | sed 's|^\./||' | sort)
 if [ "$actual" != "$expected" ]; then
@@ -43,6 +47,16 @@ for n in $sizes; do
         awk '{ print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }')
     if [ "$w" != "$n" ] || [ "$h" != "$n" ]; then echo "icon ${n}x${n} is ${w}x${h}"; exit 1; fi
 done
+
+# The GNOME Shell extension in both formats: an ES module for GNOME 45 and
+# later, the legacy format with init() for 43 and 44.
+extensions=share/gnome-shell/extensions
+grep -q '^export default class' "$extensions/oglon-pointer@oglon.org/extension.js"
+grep -q '^function init()' "$extensions/oglon-pointer-legacy@oglon.org/extension.js"
+if grep -qE '^(import|export) ' "$extensions/oglon-pointer-legacy@oglon.org/extension.js"; then
+    echo "the legacy extension has an import or export"; exit 1
+fi
+grep -q '"shell-version": \["43", "44"\]' "$extensions/oglon-pointer-legacy@oglon.org/metadata.json"
 
 [ "$(bin/oglon --version)" = "Oglon Chromule 1.00" ]
 echo "install check passed"

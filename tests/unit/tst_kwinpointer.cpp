@@ -1,3 +1,4 @@
+#include "pointer/gnomepointer.h"
 #include "pointer/kwinpointer.h"
 #include "pointer/sessionpointer.h"
 
@@ -17,6 +18,8 @@ private slots:
     void notTheHead();
     void sourceChoice_data();
     void sourceChoice();
+    void gnomeExtension_data();
+    void gnomeExtension();
     void javaScriptString_data();
     void javaScriptString();
     void privateFile();
@@ -85,23 +88,61 @@ void TestKWinPointer::sourceChoice_data()
 {
     QTest::addColumn<bool>("wayland");
     QTest::addColumn<bool>("x11");
-    QTest::addColumn<bool>("kwin");
+    QTest::addColumn<QString>("onBus"); // the compositor on the session bus
     QTest::addColumn<PointerChoice>("choice");
-    QTest::newRow("X11 session") << false << true << false << PointerChoice::XServer;
+    QTest::newRow("X11 session") << false << true << "" << PointerChoice::XServer;
     QTest::newRow("X11 session, KWin on the bus")
-        << false << true << true << PointerChoice::XServer;
-    QTest::newRow("Plasma Wayland") << true << true << true << PointerChoice::KWin;
-    QTest::newRow("other Wayland") << true << true << false << PointerChoice::X11WindowsOnly;
-    QTest::newRow("native Wayland by -platform") << true << false << true << PointerChoice::XServer;
+        << false << true << "KWin" << PointerChoice::XServer;
+    QTest::newRow("GNOME on X11") << false << true << "GNOME" << PointerChoice::XServer;
+    QTest::newRow("Plasma Wayland") << true << true << "KWin" << PointerChoice::KWin;
+    QTest::newRow("GNOME on Wayland") << true << true << "GNOME" << PointerChoice::GnomeShell;
+    QTest::newRow("other Wayland") << true << true << "" << PointerChoice::X11WindowsOnly;
+    QTest::newRow("native Wayland by -platform")
+        << true << false << "KWin" << PointerChoice::XServer;
 }
 
 void TestKWinPointer::sourceChoice()
 {
     QFETCH(bool, wayland);
     QFETCH(bool, x11);
-    QFETCH(bool, kwin);
+    QFETCH(QString, onBus);
     QFETCH(PointerChoice, choice);
-    QCOMPARE(ChoosePointerSource(wayland, x11, kwin), choice);
+    QCOMPARE(ChoosePointerSource(wayland, x11, onBus == "KWin", onBus == "GNOME"), choice);
+}
+
+// What GNOME Shell's GetExtensionInfo says of the extension (a state number,
+// or nothing when the shell does not know it), and whether its files are
+// where the shell looks: the one stderr line and whether to offer enabling.
+void TestKWinPointer::gnomeExtension_data()
+{
+    QTest::addColumn<int>("shellState"); // 0: the shell does not know it
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<ExtensionState>("state");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("not installed") << 0 << false << ExtensionState::Missing << "not installed";
+    QTest::newRow("installed after the login")
+        << 0 << true << ExtensionState::NeedsLogin << "runs from the next login";
+    QTest::newRow("running") << 1 << true << ExtensionState::Running << "sent no report";
+    QTest::newRow("disabled") << 2 << true << ExtensionState::Off << "not enabled";
+    QTest::newRow("failed") << 3 << true << ExtensionState::Failed << "failed: why";
+    QTest::newRow("out of date") << 4 << true << ExtensionState::OutOfDate << "out of date";
+    QTest::newRow("never enabled") << 6 << true << ExtensionState::Off << "not enabled";
+}
+
+void TestKWinPointer::gnomeExtension()
+{
+    QFETCH(int, shellState);
+    QFETCH(bool, installed);
+    QFETCH(ExtensionState, state);
+    QFETCH(QString, says);
+    QVariantMap info;
+    if (shellState)
+        info = { { "state", double(shellState) }, { "error", "why" } };
+    QCOMPARE(GnomeExtensionState(info, installed), state);
+    QVERIFY(GnomeExtensionProblem(state, "why").contains(says));
+    // GNOME Shell 45 brought the ES module format.
+    QCOMPARE(GnomeExtensionUuid("44.9"), "oglon-pointer-legacy@oglon.org");
+    QCOMPARE(GnomeExtensionUuid("45.0"), "oglon-pointer@oglon.org");
 }
 
 void TestKWinPointer::javaScriptString_data()
