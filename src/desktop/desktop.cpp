@@ -247,6 +247,11 @@ bool ShellExecuteA(HWND window, const char *operation, const char *file, const c
 #endif
 }
 
+bool DrawPixels(HWND window, QPoint at, const QImage &pixels)
+{
+    return window && window->internalWinId() && X11::putImage(window->internalWinId(), at, pixels);
+}
+
 bool IsLeftButtonDown()
 {
     if (const auto down = X11::leftButtonDown())

@@ -6,6 +6,7 @@
 
 #include "desktop/point.h"
 
+#include <QImage>
 #include <QPolygon>
 #include <QRegion>
 #include <functional>
@@ -64,6 +65,12 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy,
 // opener installed, or none set up for the scheme), unless the window is gone.
 bool ShellExecuteA(HWND window, const char *operation, const char *file, const char *parameters,
     const char *directory, int showCommand, const std::function<void()> &failed = {});
+
+// Puts 32-bit RGB pixels on the window at once, their top-left at `at` in
+// the window's device pixels, without the toolkit's repaint: a few pixels
+// cost one request. False where that cannot be done (no X server, a window
+// whose pixels are laid out otherwise); the caller then repaints the usual way.
+bool DrawPixels(HWND window, QPoint at, const QImage &pixels);
 
 // Whether the left mouse button is held right now, as the server sees it.
 bool IsLeftButtonDown();

@@ -4,6 +4,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QSysInfo>
 #include <QVector>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -357,6 +358,71 @@ bool addState(unsigned long window, const char *state)
     xcb_send_event(c, 0, rootWindow(c),
         XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
         reinterpret_cast<const char *>(&message));
+    xcb_flush(c);
+    return true;
+}
+
+namespace {
+
+// Whether the window's pixels are laid out as QImage::Format_RGB32 holds
+// them: depth 24 in 32 bits, this machine's byte order, and a true-colour
+// visual with red, green and blue in the usual places.
+bool holdsRgb32(xcb_connection_t *c, xcb_window_t window)
+{
+    const xcb_setup_t *setup = xcb_get_setup(c);
+    const bool littleEndian = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    if ((setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) != littleEndian)
+        return false;
+    bool thirtyTwoBits = false;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
+        if (f.data->depth == 24)
+            thirtyTwoBits = f.data->bits_per_pixel == 32;
+    }
+    const Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    if (!thirtyTwoBits || !attributes)
+        return false;
+    for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s)) {
+        for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d)) {
+            for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+                if (v.data->visual_id == attributes->visual)
+                    return d.data->depth == 24 && v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR
+                        && v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00
+                        && v.data->blue_mask == 0xff;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool putImage(unsigned long window, QPoint at, const QImage &image)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window || image.format() != QImage::Format_RGB32 || image.isNull())
+        return false;
+    // The window's layout is asked once; the program draws on one window.
+    static xcb_window_t checked = XCB_NONE;
+    static bool suits = false;
+    static xcb_gcontext_t gc = XCB_NONE;
+    if (checked != window) {
+        checked = xcb_window_t(window);
+        suits = holdsRgb32(c, checked);
+        if (suits && gc == XCB_NONE) {
+            gc = xcb_generate_id(c);
+            const uint32_t noExposures = 0;
+            xcb_create_gc(c, gc, checked, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+        }
+    }
+    const uint64_t bytes = uint64_t(image.sizeInBytes());
+    if (!suits || bytes + 32 > uint64_t(xcb_get_maximum_request_length(c)) * 4)
+        return false;
+    // Should the window go at this moment, the error is dropped unseen.
+    const xcb_void_cookie_t cookie = xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP, checked,
+        gc, uint16_t(image.width()), uint16_t(image.height()), int16_t(at.x()), int16_t(at.y()), 0,
+        24, uint32_t(bytes), image.constBits());
+    xcb_discard_reply(c, cookie.sequence);
     xcb_flush(c);
     return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QRegion>
@@ -63,6 +64,10 @@ bool addSkipTaskbarState(unsigned long window);
 bool setStates(unsigned long window, const QList<QByteArray> &states);
 // Asks the window manager to add a _NET_WM_STATE_* state to a mapped window.
 bool addState(unsigned long window, const char *state);
+
+// Puts a Format_RGB32 image on a window of depth 24 whose pixels the server
+// lays out the same way, at `at` in device pixels; false for any other.
+bool putImage(unsigned long window, QPoint at, const QImage &image);
 
 // Whether button 1 is held, from the server's pointer state.
 std::optional<bool> leftButtonDown();

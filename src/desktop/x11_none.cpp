@@ -51,6 +51,10 @@ bool addState(unsigned long, const char *)
 {
     return false;
 }
+bool putImage(unsigned long, QPoint, const QImage &)
+{
+    return false;
+}
 std::optional<bool> leftButtonDown()
 {
     return std::nullopt;

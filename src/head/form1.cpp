@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 
@@ -52,6 +53,7 @@ Form1::Form1(QWidget *parent)
     for (size_t i = 0; i < Eye.size(); ++i) {
         Eye[i] = new Picture(QStringLiteral(":/pupil.gif"), this);
         Eye[i]->setPosition(float(PupilRest[i].x), float(PupilRest[i].y));
+        Image1->carry(Eye[i]);
     }
     createMenu();
 
@@ -207,6 +209,15 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
 
     const auto *mouse = static_cast<QMouseEvent *>(event);
+    // The pupils lie over the head and take what lands on them, doing
+    // nothing with it.
+    if (press && isOnPupil(mouse->position()))
+        m_pupilPressed = true;
+    if (m_pupilPressed) {
+        if (release && mouse->buttons() == Qt::NoButton)
+            m_pupilPressed = false;
+        return true;
+    }
     const int shift = shiftCode(mouse->modifiers());
     const QPointF at = mouse->position();
     if (press) {
@@ -218,6 +229,13 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         Image1_MouseMove(buttonCode(mouse->buttons()), shift, float(screen.x()), float(screen.y()));
     }
     return true;
+}
+
+bool Form1::isOnPupil(const QPointF &imagePoint) const
+{
+    const QPoint point = Image1->mapToParent(imagePoint.toPoint());
+    return std::any_of(Eye.begin(), Eye.end(),
+        [&](const Picture *pupil) { return pupil->geometry().contains(point); });
 }
 
 void Form1::keyPressEvent(QKeyEvent *event)

@@ -60,6 +60,7 @@ private:
     void Form_Load(); // the load sequence: outline, stacking, the pupils' records
     // Turns pupil Index toward the client point (X, Y).
     void MoveEye(float Index, const EyeInfo &Eye, float X, float Y);
+    bool isOnPupil(const QPointF &imagePoint) const;
     void resumeDrag();
     void endDrag();
     void checkDragButton();
@@ -75,6 +76,9 @@ private:
     // stopped while dragging.
     TickPacer Timer1;
     QTimer m_dragWatch;
+    // A press went to a pupil: it and what follows it, up to the last
+    // release, are the pupil's.
+    bool m_pupilPressed = false;
     QMenu *mPopupMenu = nullptr; // the context menu
     QAction *mAlwaysOnTop = nullptr;
     QAction *mAbout = nullptr;

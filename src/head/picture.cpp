@@ -1,7 +1,11 @@
 #include "picture.h"
 
+#include "desktop/desktop.h"
+
 #include <QGuiApplication>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QWindow>
 #include <cmath>
 
 namespace {
@@ -20,37 +24,140 @@ QPixmap loadPicture(const QString &resource, qreal ratio)
     return QPixmap(resource);
 }
 
+// Source over destination, the source premultiplied, the destination opaque.
+QRgb over(QRgb source, QRgb destination)
+{
+    const int alpha = qAlpha(source);
+    if (alpha == 255)
+        return source;
+    if (alpha == 0)
+        return destination;
+    // d × (255 - alpha) / 255, rounded the way Qt's raster engine rounds.
+    const auto blend = [alpha](int s, int d) {
+        const int t = d * (255 - alpha);
+        return s + ((t + (t >> 8) + 0x80) >> 8);
+    };
+    return qRgb(blend(qRed(source), qRed(destination)), blend(qGreen(source), qGreen(destination)),
+        blend(qBlue(source), qBlue(destination)));
+}
+
 } // namespace
+
+QImage ComposeArea(const QImage &below, const QRect &area, const QList<Layer> &layers)
+{
+    QImage pixels = below.copy(area).convertToFormat(QImage::Format_RGB32);
+    for (const Layer &layer : layers) {
+        const QImage source = layer.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QRect overlap = QRect(layer.at, source.size()) & area;
+        for (int y = overlap.top(); y <= overlap.bottom(); ++y) {
+            const auto *from
+                = reinterpret_cast<const QRgb *>(source.constScanLine(y - layer.at.y()));
+            auto *to = reinterpret_cast<QRgb *>(pixels.scanLine(y - area.y()));
+            for (int x = overlap.left(); x <= overlap.right(); ++x)
+                to[x - area.x()] = over(from[x - layer.at.x()], to[x - area.x()]);
+        }
+    }
+    return pixels;
+}
 
 Picture::Picture(const QString &resource, QWidget *parent)
     : QWidget(parent)
     , m_resource(resource)
-    , m_pixmap(
-          loadPicture(resource, parent ? parent->devicePixelRatioF() : qApp->devicePixelRatio()))
 {
+    load();
     setFixedSize(m_pixmap.deviceIndependentSize().toSize());
+}
+
+void Picture::load()
+{
+    m_pixmap = loadPicture(m_resource,
+        parentWidget() ? parentWidget()->devicePixelRatioF() : qApp->devicePixelRatio());
+    m_image = m_pixmap.toImage();
 }
 
 void Picture::setPosition(float left, float top)
 {
+    const QRect before = geometry();
     m_left = left;
     m_top = top;
     // Fractions are kept; drawing rounds half a pixel up.
     move(int(std::floor(left + 0.5f)), int(std::floor(top + 0.5f)));
+    if (m_carrier && geometry() != before)
+        m_carrier->showMoved(this, before);
+}
+
+void Picture::carry(Picture *above)
+{
+    Q_ASSERT(above->parentWidget() == parentWidget());
+    above->m_carrier = this;
+    above->hide();
+    m_above.append(above);
+    update(above->geometry().translated(-pos()));
+}
+
+void Picture::showMoved(const Picture *above, const QRect &before)
+{
+    const QRect area = (before | above->geometry()).translated(-pos()) & rect();
+    if (!area.isEmpty() && !drawAtOnce(area))
+        update(area);
+}
+
+// The area (in this picture's pixels) composed here and put on the window
+// in one piece, when the picture is on screen and every picture is drawn
+// for the window's own whole-numbered density; otherwise the toolkit
+// repaints it.
+bool Picture::drawAtOnce(const QRect &area)
+{
+    const qreal ratio = devicePixelRatioF();
+    if (!isVisible() || ratio != std::round(ratio) || m_pixmap.devicePixelRatio() != ratio)
+        return false;
+    const int scale = int(ratio);
+    QList<Layer> layers;
+    for (const Picture *above : std::as_const(m_above)) {
+        if (above->m_pixmap.devicePixelRatio() != ratio)
+            return false;
+        layers.append({ above->m_image, (above->pos() - pos()) * scale });
+    }
+    const QRect device(area.topLeft() * scale, area.size() * scale);
+    if (!DrawPixels(window(), mapTo(window(), area.topLeft()) * scale,
+            ComposeArea(m_image, device, layers)))
+        return false;
+    m_drawnPast |= area;
+    // The toolkit shows its own copy again when the window is uncovered.
+    if (!m_watchingExposes) {
+        window()->windowHandle()->installEventFilter(this);
+        m_watchingExposes = true;
+    }
+    return true;
 }
 
 bool Picture::event(QEvent *event)
 {
     // On a monitor of another density the drawing made for it is used.
     if (event->type() == QEvent::ScreenChangeInternal) {
-        m_pixmap = loadPicture(m_resource, devicePixelRatioF());
+        load();
         update();
     }
     return QWidget::event(event);
 }
 
-void Picture::paintEvent(QPaintEvent *)
+bool Picture::eventFilter(QObject *watched, QEvent *event)
+{
+    // Before the toolkit shows its copy of uncovered parts, the parts drawn
+    // past it are painted there afresh.
+    if (event->type() == QEvent::Expose && !m_drawnPast.isEmpty()
+        && static_cast<QWindow *>(watched)->isExposed()) {
+        update(m_drawnPast);
+        m_drawnPast = QRegion();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Picture::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_pixmap);
+    for (const Picture *above : std::as_const(m_above))
+        painter.drawPixmap(above->pos() - pos(), above->m_pixmap);
+    m_drawnPast -= event->region();
 }

@@ -1,7 +1,10 @@
 // A picture shown at its natural size, placed with fractional positions.
 #pragma once
 
+#include <QImage>
+#include <QList>
 #include <QPixmap>
+#include <QRegion>
 #include <QWidget>
 
 class Picture : public QWidget
@@ -17,13 +20,43 @@ public:
     // new place.
     void setPosition(float left, float top);
 
+    // Makes `above`, a sibling, a picture lying over this one, drawn here
+    // after those before it rather than as a widget of its own. Moving it
+    // then puts its few pixels on the screen straight away, where the
+    // desktop allows, instead of running the toolkit's whole repaint.
+    void carry(Picture *above);
+
 protected:
     bool event(QEvent *event) override;
-    void paintEvent(QPaintEvent *) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    void load();
+    void showMoved(const Picture *above, const QRect &before);
+    bool drawAtOnce(const QRect &area);
+
     QString m_resource;
     QPixmap m_pixmap;
+    QImage m_image; // the same pixels, for drawing them past the toolkit
     float m_left = 0;
     float m_top = 0;
+    Picture *m_carrier = nullptr;
+    QList<const Picture *> m_above;
+    // Where pixels went straight to the screen: the toolkit's copy of the
+    // window is out of date there until it paints it again.
+    QRegion m_drawnPast;
+    bool m_watchingExposes = false;
 };
+
+// One picture drawn over another: premultiplied ARGB pixels with their
+// top-left at `at`, in the device pixels of the picture beneath.
+struct Layer
+{
+    QImage image;
+    QPoint at;
+};
+
+// The `area` of `below` (device pixels) with the layers drawn over it in
+// order, as QPainter draws them: 32-bit RGB, the size of the area.
+QImage ComposeArea(const QImage &below, const QRect &area, const QList<Layer> &layers);

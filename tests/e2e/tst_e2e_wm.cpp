@@ -170,6 +170,12 @@ void TestWindowManagers::comesBackWithItsStates()
     if (minimise && !Managed)
         QSKIP("nobody minimises without a window manager");
     const Window head = oglon.head();
+    // The pupils turned since the head was last painted whole: it comes
+    // back showing them where they are, not where they were.
+    const QPoint client(300, 20 + 40 * int(minimise));
+    QVERIFY(movePointer(clientRect(head).topLeft() + client));
+    QString seen;
+    QVERIFY2(pupilsReach(head, expectedPupils(client), &seen), qPrintable(seen));
     UnmapCounter unmaps(head);
     if (minimise) {
         QVERIFY(xdotool({ "windowminimize", QString::number(head) }));
@@ -180,11 +186,11 @@ void TestWindowManagers::comesBackWithItsStates()
     }
     QTRY_VERIFY_WITH_TIMEOUT(unmaps.count() > 0, Deadline);
     // fluxbox takes skip-pager only from a window it maps, not by request.
-    QString seen;
     QTRY_VERIFY2_WITH_TIMEOUT(isViewable(head)
             && hasStates(head, { "_NET_WM_STATE_SKIP_TASKBAR" }, &seen)
             && (!Managed || isAbove(head)),
         qPrintable(seen), Deadline);
+    QVERIFY2(pupilsReach(head, expectedPupils(client), &seen), qPrintable(seen));
 }
 
 void TestWindowManagers::backOnScreenAfterShrink()

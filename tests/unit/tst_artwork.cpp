@@ -3,6 +3,7 @@
 // outline, eye whites under every pupil position, cursor and icons.
 
 #include "head/geometry.h"
+#include "head/picture.h"
 
 #include <QtTest>
 
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QLineF>
+#include <QPainter>
 #include <QPolygonF>
 #include <QSet>
 
@@ -154,6 +156,8 @@ private slots:
     void eyeWhitesCoverPupils();
     void eyeWhitesOnlyAroundEyes_data();
     void eyeWhitesOnlyAroundEyes();
+    void pupilDrawnAsQtDrawsIt_data();
+    void pupilDrawnAsQtDrawsIt();
     void handCursor();
     void icons_data();
     void icons();
@@ -418,6 +422,47 @@ void TestArtwork::eyeWhitesOnlyAroundEyes()
         }
     }
     QVERIFY(whites > 0);
+}
+
+void TestArtwork::pupilDrawnAsQtDrawsIt_data()
+{
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QPoint>("at"); // the pupil's top-left on the head
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<int>("opacity");
+    QTest::newRow("inside") << 1 << QPoint(26, 78) << QRect(24, 76, 9, 10) << 255;
+    QTest::newRow("cut at the top left") << 1 << QPoint(24, 76) << QRect(26, 78, 8, 8) << 255;
+    QTest::newRow("cut at the bottom right") << 1 << QPoint(64, 80) << QRect(60, 76, 6, 6) << 255;
+    QTest::newRow("@2x, half seen through")
+        << 2 << QPoint(52, 156) << QRect(50, 152, 16, 18) << 128;
+}
+
+// The pixels put straight on the window are those QPainter would have put
+// in the window's stored copy.
+void TestArtwork::pupilDrawnAsQtDrawsIt()
+{
+    QFETCH(int, scale);
+    QFETCH(QPoint, at);
+    QFETCH(QRect, area);
+    QFETCH(int, opacity);
+    const QString suffix = scale == 2 ? QStringLiteral("@2x.gif") : QStringLiteral(".gif");
+    // In device pixels, as the window has them.
+    QImage head = loadImage("head" + suffix).convertToFormat(QImage::Format_RGB32);
+    head.setDevicePixelRatio(1);
+    QImage pupil = loadImage("pupil" + suffix).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    pupil.setDevicePixelRatio(1);
+    if (opacity < 255) {
+        QImage faded(pupil.size(), QImage::Format_ARGB32_Premultiplied);
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(opacity / 255.0);
+        painter.drawImage(0, 0, pupil);
+        painter.end();
+        pupil = faded;
+    }
+    QImage painted = head;
+    QPainter(&painted).drawImage(at, pupil);
+    QCOMPARE(ComposeArea(head, area, { { pupil, at } }), painted.copy(area));
 }
 
 void TestArtwork::handCursor()

@@ -308,13 +308,17 @@ void TestForm1::lostReleaseEndsDrag()
 
 void TestForm1::pressOnPupilDoesNothing()
 {
-    QWidget *pupil = const_cast<Picture *>(head->eye(0));
-    QTest::mousePress(pupil, Qt::LeftButton, {}, QPoint(2, 2));
+    // The pupil lies over the head picture: what lands on it, up to the
+    // release, neither drags nor opens the menu.
+    QWidget *image = head->image();
+    const QPoint onPupil = image->mapFromParent(head->eye(0)->geometry().center());
+    QTest::mousePress(image, Qt::LeftButton, {}, onPupil);
+    sendMove(image, onPupil + QPoint(30, 0), Qt::LeftButton);
     QCOMPARE(head->Timer1Interval(), 100);
-    QTest::mouseRelease(pupil, Qt::LeftButton, {}, QPoint(2, 2));
-    QTest::mousePress(pupil, Qt::RightButton, {}, QPoint(2, 2));
+    QTest::mouseRelease(image, Qt::LeftButton, {}, onPupil + QPoint(30, 0));
+    QTest::mousePress(image, Qt::RightButton, {}, onPupil);
     QVERIFY(!head->popupMenu()->isVisible());
-    QTest::mouseRelease(pupil, Qt::RightButton, {}, QPoint(2, 2));
+    QTest::mouseRelease(image, Qt::RightButton, {}, onPupil);
 }
 
 void TestForm1::toggleOnTop()
