@@ -15,10 +15,17 @@ namespace X11 {
 
 xcb_connection_t *connection()
 {
-    if (!qGuiApp)
-        return nullptr;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
+    // Asked on every tick: the answer is kept for as long as the
+    // application it came from.
+    static const QGuiApplication *askedOf = nullptr;
+    static xcb_connection_t *answer = nullptr;
+    if (qGuiApp != askedOf) {
+        askedOf = qGuiApp;
+        auto *x11
+            = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+        answer = x11 ? x11->connection() : nullptr;
+    }
+    return answer;
 }
 
 xcb_window_t rootWindow(xcb_connection_t *c)

@@ -112,15 +112,15 @@ bool Picture::drawAtOnce(const QRect &area)
     if (!isVisible() || ratio != std::round(ratio) || m_pixmap.devicePixelRatio() != ratio)
         return false;
     const int scale = int(ratio);
-    QList<Layer> layers;
+    m_layers.clear(); // keeps its room: nothing is allocated per move
     for (const Picture *above : std::as_const(m_above)) {
         if (above->m_pixmap.devicePixelRatio() != ratio)
             return false;
-        layers.append({ above->m_image, (above->pos() - pos()) * scale });
+        m_layers.append({ above->m_image, (above->pos() - pos()) * scale });
     }
     const QRect device(area.topLeft() * scale, area.size() * scale);
     if (!DrawPixels(window(), mapTo(window(), area.topLeft()) * scale,
-            ComposeArea(m_image, device, layers)))
+            ComposeArea(m_image, device, m_layers)))
         return false;
     m_drawnPast |= area;
     // The toolkit shows its own copy again when the window is uncovered.
@@ -148,7 +148,7 @@ bool Picture::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Expose && !m_drawnPast.isEmpty()
         && static_cast<QWindow *>(watched)->isExposed()) {
         update(m_drawnPast);
-        m_drawnPast = QRegion();
+        m_drawnPast = QRect();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -159,5 +159,6 @@ void Picture::paintEvent(QPaintEvent *event)
     painter.drawPixmap(0, 0, m_pixmap);
     for (const Picture *above : std::as_const(m_above))
         painter.drawPixmap(above->pos() - pos(), above->m_pixmap);
-    m_drawnPast -= event->region();
+    if (event->region().contains(m_drawnPast))
+        m_drawnPast = QRect();
 }

@@ -7,6 +7,18 @@
 #include <QRegion>
 #include <QWidget>
 
+// One picture drawn over another: premultiplied ARGB pixels with their
+// top-left at `at`, in the device pixels of the picture beneath.
+struct Layer
+{
+    QImage image;
+    QPoint at;
+};
+
+// The `area` of `below` (device pixels) with the layers drawn over it in
+// order, as QPainter draws them: 32-bit RGB, the size of the area.
+QImage ComposeArea(const QImage &below, const QRect &area, const QList<Layer> &layers);
+
 class Picture : public QWidget
 {
 public:
@@ -43,20 +55,9 @@ private:
     float m_top = 0;
     Picture *m_carrier = nullptr;
     QList<const Picture *> m_above;
-    // Where pixels went straight to the screen: the toolkit's copy of the
-    // window is out of date there until it paints it again.
-    QRegion m_drawnPast;
+    QList<Layer> m_layers;
+    // Round where pixels went straight to the screen: the toolkit's copy of
+    // the window is out of date there until it paints it again.
+    QRect m_drawnPast;
     bool m_watchingExposes = false;
 };
-
-// One picture drawn over another: premultiplied ARGB pixels with their
-// top-left at `at`, in the device pixels of the picture beneath.
-struct Layer
-{
-    QImage image;
-    QPoint at;
-};
-
-// The `area` of `below` (device pixels) with the layers drawn over it in
-// order, as QPainter draws them: 32-bit RGB, the size of the area.
-QImage ComposeArea(const QImage &below, const QRect &area, const QList<Layer> &layers);

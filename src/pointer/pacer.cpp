@@ -19,7 +19,6 @@ TickPacer::TickPacer(QWidget *window, QObject *parent)
     : QObject(parent)
     , m_window(window)
 {
-    m_timer.setSingleShot(true);
     // A coarse timer may fire early, and two ticks come closer than the
     // interval.
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -103,9 +102,12 @@ bool TickPacer::tick()
     return moved;
 }
 
+// The next check in `milliseconds`, and every as many after it until told
+// otherwise: while the pointer moves, the ticks keep one running timer.
 void TickPacer::schedule(int milliseconds)
 {
-    m_timer.start(milliseconds);
+    if (!m_timer.isActive() || m_timer.interval() != milliseconds)
+        m_timer.start(milliseconds);
 }
 
 void TickPacer::listen(bool on)
@@ -136,8 +138,10 @@ void TickPacer::onMoved()
 
 void TickPacer::onCheck()
 {
-    if (!m_active)
+    if (!m_active) {
+        m_timer.stop();
         return;
+    }
     const bool moved = tick();
     if (!m_source || !m_source->reportsMotion()) {
         schedule(m_interval);
@@ -154,6 +158,8 @@ void TickPacer::onCheck()
     // the source makes itself where it follows warps.
     listen(true);
     ++m_quietChecks;
-    if (!m_source->followsWarps())
+    if (m_source->followsWarps())
+        m_timer.stop();
+    else
         schedule(quietCheckDelay(m_interval, m_quietChecks));
 }
