@@ -133,9 +133,12 @@ bool Picture::drawAtOnce(const QRect &area)
 
 bool Picture::event(QEvent *event)
 {
-    // On a monitor of another density the drawing made for it is used.
+    // On a monitor of another density the drawing made for it is used, for
+    // this picture and for those it draws above it.
     if (event->type() == QEvent::ScreenChangeInternal) {
         load();
+        for (Picture *above : std::as_const(m_above))
+            above->load();
         update();
     }
     return QWidget::event(event);

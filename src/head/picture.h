@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QList>
 #include <QPixmap>
-#include <QRegion>
+#include <QRect>
 #include <QWidget>
 
 // One picture drawn over another: premultiplied ARGB pixels with their
@@ -54,7 +54,7 @@ private:
     float m_left = 0;
     float m_top = 0;
     Picture *m_carrier = nullptr;
-    QList<const Picture *> m_above;
+    QList<Picture *> m_above;
     QList<Layer> m_layers;
     // Round where pixels went straight to the screen: the toolkit's copy of
     // the window is out of date there until it paints it again.
