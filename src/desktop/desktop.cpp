@@ -252,6 +252,11 @@ bool DrawPixels(HWND window, QPoint at, const QImage &pixels)
     return window && window->internalWinId() && X11::putImage(window->internalWinId(), at, pixels);
 }
 
+void FlushDrawing()
+{
+    X11::flush();
+}
+
 bool IsLeftButtonDown()
 {
     if (const auto down = X11::leftButtonDown())

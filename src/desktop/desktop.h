@@ -66,11 +66,14 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy,
 bool ShellExecuteA(HWND window, const char *operation, const char *file, const char *parameters,
     const char *directory, int showCommand, const std::function<void()> &failed = {});
 
-// Puts 32-bit RGB pixels on the window at once, their top-left at `at` in
+// Puts 32-bit RGB pixels on the window, their top-left at `at` in
 // the window's device pixels, without the toolkit's repaint: a few pixels
 // cost one request. False where that cannot be done (no X server, a window
 // whose pixels are laid out otherwise); the caller then repaints the usual way.
 bool DrawPixels(HWND window, QPoint at, const QImage &pixels);
+// Sends what DrawPixels was given so far: the pixels of one tick leave
+// together, in one write.
+void FlushDrawing();
 
 // Whether the left mouse button is held right now, as the server sees it.
 bool IsLeftButtonDown();

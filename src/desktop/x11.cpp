@@ -430,8 +430,13 @@ bool putImage(unsigned long window, QPoint at, const QImage &image)
         gc, uint16_t(image.width()), uint16_t(image.height()), int16_t(at.x()), int16_t(at.y()), 0,
         24, uint32_t(bytes), image.constBits());
     xcb_discard_reply(c, cookie.sequence);
-    xcb_flush(c);
     return true;
+}
+
+void flush()
+{
+    if (xcb_connection_t *c = connection())
+        xcb_flush(c);
 }
 
 std::optional<bool> leftButtonDown()

@@ -68,6 +68,8 @@ bool addState(unsigned long window, const char *state);
 // Puts a Format_RGB32 image on a window of depth 24 whose pixels the server
 // lays out the same way, at `at` in device pixels; false for any other.
 bool putImage(unsigned long window, QPoint at, const QImage &image);
+// Sends the requests waiting on Qt's connection.
+void flush();
 
 // Whether button 1 is held, from the server's pointer state.
 std::optional<bool> leftButtonDown();

@@ -55,6 +55,7 @@ bool putImage(unsigned long, QPoint, const QImage &)
 {
     return false;
 }
+void flush() { }
 std::optional<bool> leftButtonDown()
 {
     return std::nullopt;

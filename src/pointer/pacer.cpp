@@ -1,5 +1,7 @@
 #include "pacer.h"
 
+#include "desktop/desktop.h"
+
 namespace {
 
 // After motion stops, the pointer is checked again at growing intervals
@@ -99,6 +101,8 @@ bool TickPacer::tick()
         m_lastScreen = reading->screen;
     const TickReading during(m_window, reading);
     emit timeout();
+    // What the tick drew goes out in one write.
+    FlushDrawing();
     return moved;
 }
 
