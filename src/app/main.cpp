@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -135,9 +136,28 @@ struct HeldMessage
 QtMessageHandler qtMessageHandler = nullptr;
 QList<HeldMessage> heldMessages;
 QByteArray startingPlatform;
+QByteArray xDisplay;
+
+// When the X server goes away, Qt says so on whichever path notices first
+// (its event reader, or Xlib under the next request), sometimes on both, and
+// Xlib adds its own lines; then it exits with its threads still running.
+// Whatever Qt says once its connection is broken becomes one line of ours
+// and an immediate exit.
+void exitIfXServerGone()
+{
+    if (!XServerGone())
+        return;
+    // The first thread here says it; any other waits for the exit.
+    static std::mutex saying;
+    saying.lock();
+    std::fprintf(
+        stderr, "oglon: lost the connection to the X display '%s'\n", xDisplay.constData());
+    std::_Exit(1);
+}
 
 void holdWhileStarting(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
+    exitIfXServerGone();
     if (type != QtFatalMsg) {
         heldMessages.append({ type, context.category, text });
         return;
@@ -147,8 +167,15 @@ void holdWhileStarting(QtMsgType type, const QMessageLogContext &context, const 
     std::_Exit(1);
 }
 
+void passToQt(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    exitIfXServerGone();
+    qtMessageHandler(type, context, text);
+}
+
 void startingQt(int argc, char *argv[])
 {
+    xDisplay = qgetenv("DISPLAY");
     const char *platform = qtOption(argc, argv, "-platform");
     startingPlatform = platform ? QByteArray(platform) : qgetenv("QT_QPA_PLATFORM");
     if (startingPlatform.isEmpty())
@@ -158,7 +185,8 @@ void startingQt(int argc, char *argv[])
 
 void qtStarted()
 {
-    qInstallMessageHandler(qtMessageHandler);
+    DisplayOpened();
+    qInstallMessageHandler(passToQt);
     for (const HeldMessage &message : std::as_const(heldMessages))
         qtMessageHandler(
             message.type, QMessageLogContext(nullptr, 0, nullptr, message.category), message.text);
@@ -212,6 +240,8 @@ int main(int argc, char *argv[])
     FollowPointerInWaylandSession(&head, waylandSession());
     head.show();
     const int status = QApplication::exec();
+    // Qt's connection goes with the application: no more asking after it.
+    qInstallMessageHandler(qtMessageHandler);
     delete Form2::instance();
     return status;
 }

@@ -412,3 +412,13 @@ bool CanOpenDisplay(const char *display)
     std::fprintf(stderr, "oglon: cannot open the X display '%s'\n", name.constData());
     return false;
 }
+
+void DisplayOpened()
+{
+    X11::endConnectCheck();
+}
+
+bool XServerGone()
+{
+    return X11::connectionBroken();
+}

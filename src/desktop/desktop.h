@@ -102,5 +102,10 @@ void QuitWhenDestroyed(HWND window);
 
 // Whether the X display the program is to use can be opened; `display` is
 // the name given on the command line, or null for $DISPLAY. Says why not on
-// stderr.
+// stderr. Call DisplayOpened() once Qt has opened it.
 bool CanOpenDisplay(const char *display);
+void DisplayOpened();
+
+// Whether the X server the program runs on has gone away under it. Safe
+// from any thread while the application lives.
+bool XServerGone();

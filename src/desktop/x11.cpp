@@ -312,12 +312,34 @@ bool mapWindow(unsigned long window)
     return true;
 }
 
+namespace {
+
+xcb_connection_t *checkConnection = nullptr;
+
+} // namespace
+
 bool canConnect(const char *display)
 {
     xcb_connection_t *c = xcb_connect(display, nullptr);
-    const bool connected = !xcb_connection_has_error(c);
-    xcb_disconnect(c);
-    return connected;
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return false;
+    }
+    checkConnection = c;
+    return true;
+}
+
+void endConnectCheck()
+{
+    if (checkConnection)
+        xcb_disconnect(checkConnection);
+    checkConnection = nullptr;
+}
+
+bool connectionBroken()
+{
+    xcb_connection_t *c = connection();
+    return c && xcb_connection_has_error(c);
 }
 
 bool addSkipTaskbarState(unsigned long window)

@@ -53,7 +53,15 @@ void watchMapping(const std::function<void(unsigned long)> &mapped,
 bool mapWindow(unsigned long window);
 
 // Whether an X display can be opened, asked on a connection of its own.
+// That connection stays open until endConnectCheck(), called once Qt has
+// its own: an X server resets when its last client leaves, and drops a
+// client that is connecting meanwhile.
 bool canConnect(const char *display);
+void endConnectCheck();
+
+// Whether Qt's connection to the X server is broken: the server went away,
+// or dropped the program. Safe from any thread while the application lives.
+bool connectionBroken();
 
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER to a window
 // that is not mapped yet; the window manager reads them when it maps it.

@@ -39,6 +39,11 @@ bool canConnect(const char *)
 {
     return true;
 }
+void endConnectCheck() { }
+bool connectionBroken()
+{
+    return false;
+}
 bool addSkipTaskbarState(unsigned long)
 {
     return false;

@@ -147,9 +147,12 @@ void TestFaults::windowManagerRestarted()
 
 void TestFaults::xServerDies()
 {
-    // A server of its own: this test's connection must survive.
+    // A server of its own: this test's connection must survive. Without
+    // -noreset it would reset whenever its only client leaves, as each
+    // xdotool search does, and drop the program while it connects.
     QProcess server;
-    server.start("Xvfb", { "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24" });
+    server.start("Xvfb",
+        { "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "640x480x24" });
     QVERIFY(server.waitForStarted());
     QVERIFY(QTest::qWaitFor([&] { return server.canReadLine(); }, Deadline));
     const QString display = ':' + QString::fromLatin1(server.readLine().trimmed());
