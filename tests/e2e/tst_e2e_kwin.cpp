@@ -289,7 +289,8 @@ void TestKWin::compositorFaults()
     // cannot see the pointer; else over X11 windows.
     const QPoint to = recovers ? QPoint(60, 80) : corner + QPoint(45, 30);
     QVERIFY(recovers ? movePointer(mFakePointer, to) : moveOntoX11(mFakePointer, to));
-    QVERIFY(recovers == (e2e::pointer() != to));
+    // Over X11, the pointer may have come to rest a pixel right of `to`.
+    QVERIFY(recovers == ((e2e::pointer() - to).manhattanLength() > 1));
     QString seen;
     QVERIFY2(pupilsLookAt(head, to - corner, &seen), qPrintable(seen));
     oglon.process.terminate();
