@@ -13,17 +13,25 @@
 
 namespace X11 {
 
+namespace {
+
+xcb_connection_t *askQt()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+} // namespace
+
 xcb_connection_t *connection()
 {
-    // Asked on every tick: the answer is kept for as long as the
-    // application it came from.
+    // Asked on every tick, on the main thread: the answer is kept for as
+    // long as the application it came from.
     static const QGuiApplication *askedOf = nullptr;
     static xcb_connection_t *answer = nullptr;
     if (qGuiApp != askedOf) {
         askedOf = qGuiApp;
-        auto *x11
-            = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-        answer = x11 ? x11->connection() : nullptr;
+        answer = askQt();
     }
     return answer;
 }
@@ -338,7 +346,8 @@ void endConnectCheck()
 
 bool connectionBroken()
 {
-    xcb_connection_t *c = connection();
+    // Asked from any thread: the main thread's kept answer is not shared.
+    xcb_connection_t *c = askQt();
     return c && xcb_connection_has_error(c);
 }
 
