@@ -45,7 +45,16 @@ QRgb over(QRgb source, QRgb destination)
 
 QImage ComposeArea(const QImage &below, const QRect &area, const QList<Layer> &layers)
 {
-    QImage pixels = below.copy(area).convertToFormat(QImage::Format_RGB32);
+    // The area is converted straight from the picture below: one image is
+    // made per move.
+    QImage pixels;
+    if (below.depth() == 32 && below.rect().contains(area)) {
+        const QImage part(below.constScanLine(area.top()) + area.left() * 4, area.width(),
+            area.height(), below.bytesPerLine(), below.format());
+        pixels = part.convertToFormat(QImage::Format_RGB32);
+    } else {
+        pixels = below.copy(area).convertToFormat(QImage::Format_RGB32);
+    }
     for (const Layer &layer : layers) {
         const QImage source = layer.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const QRect overlap = QRect(layer.at, source.size()) & area;
