@@ -107,11 +107,16 @@ bool TickPacer::tick()
 }
 
 // The next check in `milliseconds`, and every as many after it until told
-// otherwise: while the pointer moves, the ticks keep one running timer.
+// otherwise: while the pointer moves, the ticks keep one running timer, and
+// the source may have its answer ready when the timer fires.
 void TickPacer::schedule(int milliseconds)
 {
     if (!m_timer.isActive() || m_timer.interval() != milliseconds)
         m_timer.start(milliseconds);
+    // Only while the pointer moves: at rest, motion may call the next tick
+    // long before this one.
+    if (m_source && milliseconds > 0 && !m_listening)
+        m_source->readAhead(m_window, m_timer.remainingTime());
 }
 
 void TickPacer::listen(bool on)

@@ -27,6 +27,13 @@ public:
     // Where the pointer is now, for the given window; none when the source
     // cannot tell at the moment.
     virtual std::optional<CursorReading> read(HWND window) = 0;
+    // The next read() for `window` comes in about `milliseconds`: a source
+    // may have its answer ready by then, so that the read need not wait.
+    virtual void readAhead(HWND window, int milliseconds)
+    {
+        Q_UNUSED(window);
+        Q_UNUSED(milliseconds);
+    }
 
     // Whether moved() reports motion; a source that cannot must be polled.
     virtual bool reportsMotion() const = 0;

@@ -7,10 +7,7 @@
 
 #include <cstring>
 
-namespace {
-
-// The server's clock (milliseconds), where SYNC offers it.
-uint32_t serverClock(xcb_connection_t *c)
+uint32_t ServerClock(xcb_connection_t *c)
 {
     const xcb_query_extension_reply_t *sync = xcb_get_extension_data(c, &xcb_sync_id);
     if (!sync || !sync->present)
@@ -41,6 +38,8 @@ uint32_t serverClock(xcb_connection_t *c)
     return 0;
 }
 
+namespace {
+
 // The same growing pauses the pacer keeps at rest.
 int checkDelay(int checks)
 {
@@ -57,7 +56,7 @@ std::unique_ptr<WarpWatch> WarpWatch::create()
 {
     // The display Qt uses ($DISPLAY: the program sets it from -display).
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-    const uint32_t clock = xcb_connection_has_error(c) ? 0 : serverClock(c);
+    const uint32_t clock = xcb_connection_has_error(c) ? 0 : ServerClock(c);
     if (!clock) {
         xcb_disconnect(c);
         return nullptr;

@@ -15,6 +15,10 @@
 #include <memory>
 #include <xcb/xcb.h>
 
+// The X server's clock (SYNC's SERVERTIME counter, in milliseconds), with
+// SYNC set up on `c`; 0 where the server has none.
+uint32_t ServerClock(xcb_connection_t *c);
+
 class WarpWatch : public QObject
 {
     Q_OBJECT

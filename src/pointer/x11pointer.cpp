@@ -10,9 +10,14 @@
 #endif
 
 #include <QAbstractNativeEventFilter>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QWidget>
 #include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+#ifdef OGLON_XCB_SYNC
+#include <xcb/sync.h>
+#endif
 #ifdef OGLON_XINPUT2
 #include <xcb/xinput.h>
 #endif
@@ -20,6 +25,12 @@
 namespace {
 
 using X11::rootWindow;
+
+// A question asked ahead is answered this many milliseconds before the tick
+// is due, so that a timer firing a little early still finds the answer; an
+// answer older than AheadFresh milliseconds at the tick is asked again.
+constexpr int AheadMargin = 2;
+constexpr int AheadFresh = 10;
 
 // The major opcode of XInput2 where the server offers 2.2 or later, else 0.
 // Raw events reach a 2.0 client only while no other client grabs the
@@ -71,7 +82,9 @@ public:
     std::optional<CursorReading> read(HWND window) override
     {
         const xcb_window_t target = window ? xcb_window_t(window->winId()) : m_root;
-        std::optional<X11::Pointer> answer = queryOwn(target);
+        std::optional<X11::Pointer> answer = takeAhead(target);
+        if (!answer)
+            answer = queryOwn(target);
         if (!answer)
             answer = X11::queryPointer(target);
         if (!answer)
@@ -88,7 +101,39 @@ public:
         return CursorReading { { screen.x(), screen.y() }, { client.x(), client.y() } };
     }
 
-    bool reportsMotion() const override { return m_opcode != 0; }
+    // The question goes now, and the server holds it until just before the
+    // tick: the answer is waiting when the tick comes, and a tick wakes the
+    // program once instead of twice.
+    void readAhead(HWND window, int milliseconds) override
+    {
+#ifdef OGLON_XCB_SYNC
+        if (m_ahead || milliseconds <= AheadMargin || !own() || !m_clock)
+            return;
+        xcb_sync_waitcondition_t due = {};
+        due.trigger.counter = m_clock;
+        due.trigger.wait_type = XCB_SYNC_VALUETYPE_RELATIVE;
+        due.trigger.wait_value.lo = uint32_t(milliseconds - AheadMargin);
+        due.trigger.test_type = XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON;
+        // No CounterNotify when the wait ends: none is that far past due.
+        due.event_threshold.hi = 0x7fffffff;
+        due.event_threshold.lo = 0xffffffff;
+        xcb_sync_await(m_own, 1, &due);
+        const xcb_window_t target = window ? xcb_window_t(window->winId()) : m_root;
+        // The server's clock ticks in whole milliseconds: the answer comes
+        // within one of the pause.
+        m_ownHeldUntil = m_elapsed.elapsed() + milliseconds - AheadMargin + 1;
+        m_ahead = Ahead { xcb_query_pointer(m_own, target), target };
+        xcb_flush(m_own);
+#else
+        Q_UNUSED(window);
+        Q_UNUSED(milliseconds);
+#endif
+    }
+
+    bool reportsMotion() const override
+    {
+        return m_opcode != 0;
+    }
 
     void listen(bool on) override
     {
@@ -164,9 +209,9 @@ private:
     // Asked on a connection of the program's own, the answer comes straight
     // to the thread that asks; on Qt's connection, Qt's reader thread takes
     // it and wakes the asking thread in turn: a second wake-up every tick.
-    // None when that connection cannot be had (or the server does not know
-    // the window yet); Qt's connection answers then.
-    std::optional<X11::Pointer> queryOwn(xcb_window_t window)
+    // None when that connection cannot be had, or is still held by a
+    // question asked ahead; Qt's connection answers then.
+    xcb_connection_t *own()
     {
         if (!m_ownTried) {
             m_ownTried = true;
@@ -175,12 +220,53 @@ private:
                 xcb_disconnect(m_own);
                 m_own = nullptr;
             }
+#ifdef OGLON_XCB_SYNC
+            if (m_own)
+                m_clock = ServerClock(m_own);
+#endif
+            m_elapsed.start();
         }
-        if (!m_own)
+        return m_own;
+    }
+
+    std::optional<X11::Pointer> queryOwn(xcb_window_t window)
+    {
+        if (!own() || m_elapsed.elapsed() < m_ownHeldUntil)
             return std::nullopt;
         xcb_generic_error_t *error = nullptr;
-        const X11::Reply<xcb_query_pointer_reply_t> reply(
-            xcb_query_pointer_reply(m_own, xcb_query_pointer(m_own, window), &error));
+        return pointer(
+            xcb_query_pointer_reply(m_own, xcb_query_pointer(m_own, window), &error), error);
+    }
+
+    // The answer asked ahead, if it is for this window and was given about
+    // now. One asked for later is left for its tick (a read before it is
+    // answered on Qt's connection); one for another window or given a while
+    // ago is let go.
+    std::optional<X11::Pointer> takeAhead(xcb_window_t window)
+    {
+        const qint64 early = m_ownHeldUntil - m_elapsed.elapsed();
+        if (!m_ahead || early > AheadMargin)
+            return std::nullopt;
+        const Ahead ahead = *m_ahead;
+        m_ahead.reset();
+        if (ahead.window != window || early < -AheadFresh) {
+            xcb_discard_reply(m_own, ahead.question.sequence);
+            return std::nullopt;
+        }
+        // The answer is normally in already: one read takes it, without
+        // first waiting to see whether it came.
+        while (const X11::Reply<xcb_generic_event_t> unasked { xcb_poll_for_event(m_own) }) { }
+        void *answer = nullptr;
+        xcb_generic_error_t *error = nullptr;
+        if (!xcb_poll_for_reply(m_own, ahead.question.sequence, &answer, &error))
+            answer = xcb_query_pointer_reply(m_own, ahead.question, &error);
+        return pointer(static_cast<xcb_query_pointer_reply_t *>(answer), error);
+    }
+
+    static std::optional<X11::Pointer> pointer(
+        xcb_query_pointer_reply_t *answer, xcb_generic_error_t *error)
+    {
+        const X11::Reply<xcb_query_pointer_reply_t> reply(answer);
         const X11::Reply<xcb_generic_error_t> dropped(error);
         if (!reply)
             return std::nullopt;
@@ -212,6 +298,17 @@ private:
     bool m_listening = false;
     xcb_connection_t *m_own = nullptr;
     bool m_ownTried = false;
+    // A question asked ahead, and until when (on m_elapsed) the server holds
+    // it and everything after it on m_own.
+    struct Ahead
+    {
+        xcb_query_pointer_cookie_t question;
+        xcb_window_t window;
+    };
+    std::optional<Ahead> m_ahead;
+    qint64 m_ownHeldUntil = 0;
+    QElapsedTimer m_elapsed;
+    uint32_t m_clock = 0;
     QPoint m_lastRoot;
 #ifdef OGLON_XCB_SYNC
     std::unique_ptr<WarpWatch> m_warps;
