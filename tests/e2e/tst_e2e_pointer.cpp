@@ -5,6 +5,7 @@
 #include "e2e.h"
 
 #include <QtTest>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -15,23 +16,26 @@ using namespace e2e;
 
 namespace {
 
-constexpr uint8_t QueryPointerRequest = 38;
+constexpr uint8_t QueryPointerRequest = 38, PutImageRequest = 72;
 // RECORD's categories of what it reports.
 constexpr uint8_t FromClient = 1, EndOfData = 5;
 
-// Timestamps of every QueryPointer a client sends, through the server's
-// RECORD extension: nothing stands between the program and the server. A
-// program's clients are told by their process id (X-Resource).
+// Every QueryPointer and PutImage a client sends, with the server's time
+// of each, through its RECORD extension: nothing stands between the program
+// and the server. A program's clients are told by their process id
+// (X-Resource).
 class QueryLog
 {
 public:
     QueryLog()
     {
         mContext = xcb_generate_id(connection());
-        xcb_record_range_t range {};
-        range.core_requests = { QueryPointerRequest, QueryPointerRequest };
+        xcb_record_range_t ranges[2] {};
+        ranges[0].core_requests = { QueryPointerRequest, QueryPointerRequest };
+        ranges[1].core_requests = { PutImageRequest, PutImageRequest };
         xcb_record_client_spec_t everyone = XCB_RECORD_CS_ALL_CLIENTS;
-        xcb_record_create_context(connection(), mContext, 0, 1, 1, &everyone, &range);
+        xcb_record_create_context(
+            connection(), mContext, XCB_RECORD_H_TYPE_FROM_CLIENT_TIME, 1, 2, &everyone, ranges);
         xcb_flush(connection());
         mData = xcb_connect(nullptr, nullptr);
         mReader = std::thread([this] { read(); });
@@ -52,10 +56,28 @@ public:
         const QList<uint32_t> bases = clientsOf(pid);
         std::lock_guard<std::mutex> lock(mMutex);
         QList<qint64> times;
-        for (const auto &[client, at] : mSeen)
-            if (bases.contains(client) && at > since)
-                times << at;
+        for (const Seen &seen : mSeen)
+            if (bases.contains(seen.client) && seen.at > since
+                && seen.request == QueryPointerRequest)
+                times << seen.at;
         return times;
+    }
+    // How long before the process's first drawing after `since` the server
+    // answered its last QueryPointer (ms on the server's clock); -1 if none.
+    qint64 readingAge(qint64 pid, qint64 since)
+    {
+        const QList<uint32_t> bases = clientsOf(pid);
+        std::lock_guard<std::mutex> lock(mMutex);
+        qint64 asked = -1;
+        for (const Seen &seen : mSeen) {
+            if (!bases.contains(seen.client))
+                continue;
+            if (seen.request == QueryPointerRequest)
+                asked = seen.serverTime;
+            else if (seen.at > since)
+                return asked < 0 ? -1 : seen.serverTime - asked;
+        }
+        return -1;
     }
     static qint64 now() { return clock().elapsed(); }
 
@@ -87,20 +109,43 @@ private:
         const auto cookie = xcb_record_enable_context(mData, mContext);
         while (auto *reply = xcb_record_enable_context_reply(mData, cookie, nullptr)) {
             const bool end = reply->category == EndOfData;
-            if (reply->category == FromClient) {
-                std::lock_guard<std::mutex> lock(mMutex);
-                mSeen.append({ reply->xid_base, now() });
-            }
+            if (reply->category == FromClient)
+                take(reply);
             free(reply);
             if (end)
                 break;
         }
     }
+    // One reply may hold several requests, each after the server's time.
+    void take(const xcb_record_enable_context_reply_t *reply)
+    {
+        const uint8_t *data = xcb_record_enable_context_data(reply);
+        const int length = xcb_record_enable_context_data_length(reply);
+        std::lock_guard<std::mutex> lock(mMutex);
+        for (int at = 0; at + 8 <= length;) {
+            uint32_t time, size;
+            uint16_t words;
+            std::memcpy(&time, data + at, 4);
+            std::memcpy(&words, data + at + 6, 2);
+            size = words;
+            if (!size && at + 12 <= length) // a big request
+                std::memcpy(&size, data + at + 8, 4);
+            mSeen.append({ reply->xid_base, now(), time, data[at + 4] });
+            at += 4 + int(qMax(size, 1u)) * 4;
+        }
+    }
+    struct Seen
+    {
+        uint32_t client;
+        qint64 at; // the test's clock
+        qint64 serverTime;
+        uint8_t request;
+    };
     xcb_record_context_t mContext;
     xcb_connection_t *mData;
     std::thread mReader;
     std::mutex mMutex;
-    QList<QPair<uint32_t, qint64>> mSeen;
+    QList<Seen> mSeen;
 };
 
 // The pointer's place in a straight run of motion (XTEST), in a few steps.
@@ -220,6 +265,12 @@ void TestPointer::pupilsFollow()
     const qint64 asked = log->queries(oglon->pid(), input).first() - input;
     QVERIFY2(asked <= within, qPrintable(QStringLiteral("%1 ms").arg(asked)));
     QVERIFY2(pupilsReach(head, expectedPupils(to), &seen), qPrintable(seen));
+    // The pupils show where the pointer was when the tick came, not where it
+    // was a tick before.
+    if (polled) {
+        const qint64 age = log->readingAge(oglon->pid(), input);
+        QVERIFY2(age >= 0 && age < 50, qPrintable(QStringLiteral("%1 ms").arg(age)));
+    }
     if (how == "grabbed") {
         xcb_ungrab_pointer(connection(), XCB_CURRENT_TIME);
         xcb_flush(connection());
