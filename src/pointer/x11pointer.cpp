@@ -1,6 +1,7 @@
-// The X server's pointer source: QueryPointer for where the pointer is, and
-// XInput2 raw motion on the root window for when it moved, both on Qt's own
-// connection to the server; at rest, a warp watch on a connection of its own.
+// The X server's pointer source: QueryPointer for where the pointer is, on a
+// connection of its own (while the pointer moves, asked ahead of each tick),
+// and XInput2 raw motion on the root window for when it moved, on Qt's
+// connection; at rest, a warp watch on another connection of its own.
 #include "x11pointer.h"
 
 #include "desktop/x11.h"
@@ -209,8 +210,7 @@ private:
     // Asked on a connection of the program's own, the answer comes straight
     // to the thread that asks; on Qt's connection, Qt's reader thread takes
     // it and wakes the asking thread in turn: a second wake-up every tick.
-    // None when that connection cannot be had, or is still held by a
-    // question asked ahead; Qt's connection answers then.
+    // None when that connection cannot be had; Qt's connection answers then.
     xcb_connection_t *own()
     {
         if (!m_ownTried) {
@@ -229,6 +229,7 @@ private:
         return m_own;
     }
 
+    // None while a question asked ahead still holds the connection.
     std::optional<X11::Pointer> queryOwn(xcb_window_t window)
     {
         if (!own() || m_elapsed.elapsed() < m_ownHeldUntil)
