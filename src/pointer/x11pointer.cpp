@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QWidget>
+#include <poll.h>
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 #ifdef OGLON_XCB_SYNC
@@ -122,7 +123,7 @@ public:
         const xcb_window_t target = window ? xcb_window_t(window->winId()) : m_root;
         // The server's clock ticks in whole milliseconds: the answer comes
         // within one of the pause.
-        m_ownHeldUntil = m_elapsed.elapsed() + milliseconds - AheadMargin + 1;
+        m_answerDue = m_elapsed.elapsed() + milliseconds - AheadMargin + 1;
         m_ahead = Ahead { xcb_query_pointer(m_own, target), target };
         xcb_flush(m_own);
 #else
@@ -229,10 +230,11 @@ private:
         return m_own;
     }
 
-    // None while a question asked ahead still holds the connection.
+    // None while a question asked ahead is still unanswered: a new one
+    // would wait behind it.
     std::optional<X11::Pointer> queryOwn(xcb_window_t window)
     {
-        if (!own() || m_elapsed.elapsed() < m_ownHeldUntil)
+        if (!own() || m_ahead)
             return std::nullopt;
         xcb_generic_error_t *error = nullptr;
         return pointer(
@@ -240,28 +242,46 @@ private:
     }
 
     // The answer asked ahead, if it is for this window and was given about
-    // now. One asked for later is left for its tick (a read before it is
-    // answered on Qt's connection); one for another window or given a while
-    // ago is let go.
+    // now. Before it is due, or while the server still holds it, the read is
+    // answered on Qt's connection and the question kept; an answer for
+    // another window, or given a while ago, is let go.
     std::optional<X11::Pointer> takeAhead(xcb_window_t window)
     {
-        const qint64 early = m_ownHeldUntil - m_elapsed.elapsed();
+        const qint64 early = m_answerDue - m_elapsed.elapsed();
         if (!m_ahead || early > AheadMargin)
             return std::nullopt;
-        const Ahead ahead = *m_ahead;
-        m_ahead.reset();
-        if (ahead.window != window || early < -AheadFresh) {
-            xcb_discard_reply(m_own, ahead.question.sequence);
-            return std::nullopt;
-        }
-        // The answer is normally in already: one read takes it, without
-        // first waiting to see whether it came.
-        while (const X11::Reply<xcb_generic_event_t> unasked { xcb_poll_for_event(m_own) }) { }
-        void *answer = nullptr;
+        xcb_query_pointer_reply_t *answer = nullptr;
         xcb_generic_error_t *error = nullptr;
-        if (!xcb_poll_for_reply(m_own, ahead.question.sequence, &answer, &error))
-            answer = xcb_query_pointer_reply(m_own, ahead.question, &error);
-        return pointer(static_cast<xcb_query_pointer_reply_t *>(answer), error);
+        if (!answered(qMax<qint64>(early, 0) + AheadMargin, &answer, &error))
+            return std::nullopt;
+        const std::optional<X11::Pointer> taken = pointer(answer, error);
+        const bool fresh = m_ahead->window == window && early >= -AheadFresh;
+        m_ahead.reset();
+        return fresh ? taken : std::nullopt;
+    }
+
+    // Whether the answer to the question asked ahead is in, waiting for it
+    // at most `milliseconds`: the program never waits on the server's clock.
+    bool answered(
+        qint64 milliseconds, xcb_query_pointer_reply_t **answer, xcb_generic_error_t **error)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            // No event is asked for on this connection; reading for one
+            // takes in what the server sent.
+            while (const X11::Reply<xcb_generic_event_t> unasked { xcb_poll_for_event(m_own) }) { }
+            void *reply = nullptr;
+            if (xcb_poll_for_reply(m_own, m_ahead->question.sequence, &reply, error)) {
+                *answer = static_cast<xcb_query_pointer_reply_t *>(reply);
+                return true;
+            }
+            const qint64 left = milliseconds - waited.elapsed();
+            if (left <= 0 || xcb_connection_has_error(m_own))
+                return false;
+            pollfd readable { xcb_get_file_descriptor(m_own), POLLIN, 0 };
+            poll(&readable, 1, int(left));
+        }
     }
 
     static std::optional<X11::Pointer> pointer(
@@ -299,15 +319,15 @@ private:
     bool m_listening = false;
     xcb_connection_t *m_own = nullptr;
     bool m_ownTried = false;
-    // A question asked ahead, and until when (on m_elapsed) the server holds
-    // it and everything after it on m_own.
+    // A question asked ahead and not yet answered, and when (on m_elapsed)
+    // its answer is due. Everything after it on m_own waits behind it.
     struct Ahead
     {
         xcb_query_pointer_cookie_t question;
         xcb_window_t window;
     };
     std::optional<Ahead> m_ahead;
-    qint64 m_ownHeldUntil = 0;
+    qint64 m_answerDue = 0;
     QElapsedTimer m_elapsed;
     uint32_t m_clock = 0;
     QPoint m_lastRoot;
