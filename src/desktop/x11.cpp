@@ -65,8 +65,13 @@ std::optional<Pointer> queryPointer(unsigned long window)
     // A window that is gone answers with an error, taken here rather than
     // reported as an X error.
     xcb_generic_error_t *error = nullptr;
-    const Reply<xcb_query_pointer_reply_t> reply(
-        xcb_query_pointer_reply(c, xcb_query_pointer(c, xcb_window_t(window)), &error));
+    return pointerFrom(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, xcb_window_t(window)), &error), error);
+}
+
+std::optional<Pointer> pointerFrom(xcb_query_pointer_reply_t *answer, xcb_generic_error_t *error)
+{
+    const Reply<xcb_query_pointer_reply_t> reply(answer);
     const Reply<xcb_generic_error_t> dropped(error);
     if (!reply)
         return std::nullopt;

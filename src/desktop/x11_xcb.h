@@ -3,10 +3,13 @@
 // For code built only where xcb is.
 #pragma once
 
+#include "x11.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace X11 {
 
@@ -21,5 +24,8 @@ struct FreeReply
     void operator()(void *reply) const { std::free(reply); }
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
+
+// The pointer from a QueryPointer's reply, or none from its error; frees both.
+std::optional<Pointer> pointerFrom(xcb_query_pointer_reply_t *reply, xcb_generic_error_t *error);
 
 } // namespace X11

@@ -237,7 +237,7 @@ private:
         if (!own() || m_ahead)
             return std::nullopt;
         xcb_generic_error_t *error = nullptr;
-        return pointer(
+        return X11::pointerFrom(
             xcb_query_pointer_reply(m_own, xcb_query_pointer(m_own, window), &error), error);
     }
 
@@ -254,7 +254,7 @@ private:
         xcb_generic_error_t *error = nullptr;
         if (!answered(qMax<qint64>(early, 0) + AheadMargin, &answer, &error))
             return std::nullopt;
-        const std::optional<X11::Pointer> taken = pointer(answer, error);
+        const std::optional<X11::Pointer> taken = X11::pointerFrom(answer, error);
         const bool fresh = m_ahead->window == window && early >= -AheadFresh;
         m_ahead.reset();
         return fresh ? taken : std::nullopt;
@@ -282,17 +282,6 @@ private:
             pollfd readable { xcb_get_file_descriptor(m_own), POLLIN, 0 };
             poll(&readable, 1, int(left));
         }
-    }
-
-    static std::optional<X11::Pointer> pointer(
-        xcb_query_pointer_reply_t *answer, xcb_generic_error_t *error)
-    {
-        const X11::Reply<xcb_query_pointer_reply_t> reply(answer);
-        const X11::Reply<xcb_generic_error_t> dropped(error);
-        if (!reply)
-            return std::nullopt;
-        return X11::Pointer { QPoint(reply->root_x, reply->root_y),
-            QPoint(reply->win_x, reply->win_y), reply->same_screen != 0 };
     }
 
     // At rest, from where the pointer was last read. The watch's connection
