@@ -90,8 +90,10 @@ private:
         QList<uint32_t> bases;
         for (auto it = xcb_res_query_client_ids_ids_iterator(reply); reply && it.rem;
              xcb_res_client_id_value_next(&it))
-            if (it.data->length == 4 && *xcb_res_client_id_value_value(it.data) == uint32_t(pid))
-                bases << it.data->spec.client;
+            if (it.data->length == 4 && *xcb_res_client_id_value_value(it.data) == uint32_t(pid)) {
+                const auto &[id, length] = *it.data;
+                bases << id.client;
+            }
         free(reply);
         return bases;
     }
