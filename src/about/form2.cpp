@@ -18,7 +18,8 @@
 
 namespace {
 
-Form2 *theAbout = nullptr;
+// The one About box, while it is loaded.
+QPointer<Form2> loadedAbout;
 
 const QColor LinkColour(0, 0, 128); // dark blue
 const QColor PressedLinkColour(128, 0, 128); // purple
@@ -62,20 +63,20 @@ qreal fittingPointSize(const QList<QLabel *> &labels)
 
 Form2 *Form2::load(QWidget *head, bool onTop)
 {
-    if (!theAbout)
-        theAbout = new Form2(head, onTop);
-    return theAbout;
+    if (!loadedAbout)
+        loadedAbout = new Form2(head, onTop);
+    return loadedAbout;
 }
 
 Form2 *Form2::instance()
 {
-    return theAbout;
+    return loadedAbout;
 }
 
 void Form2::unload()
 {
-    if (Form2 *about = theAbout) {
-        theAbout = nullptr;
+    if (Form2 *about = loadedAbout) {
+        loadedAbout = nullptr;
         about->hide();
         about->deleteLater();
     }
@@ -122,11 +123,7 @@ Form2::Form2(QWidget *head, bool onTop)
     Form_Load(onTop);
 }
 
-Form2::~Form2()
-{
-    if (theAbout == this)
-        theAbout = nullptr;
-}
+Form2::~Form2() = default;
 
 QLabel *Form2::addLabel(const QString &text, const QRect &geometry)
 {

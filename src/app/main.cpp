@@ -1,7 +1,6 @@
 // Oglon: a head on the desktop whose eyes follow the pointer. src/app/ holds
 // the program's start: the platform's choice, the translation, the head
 // window first (and the pointer's source for it), then the event loop.
-#include "about/form2.h"
 #include "app/translation.h"
 #include "desktop/desktop.h"
 #include "desktop/signals.h"
@@ -12,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -89,8 +89,9 @@ bool answerInfoOption(int argc, char *argv[])
 }
 
 // Qt aborts when it cannot open its X display; the user gets one line and
-// status 1 instead. Other platforms, chosen explicitly, are left to Qt.
-bool xDisplayOpens(int argc, char *argv[])
+// status 1 instead. Other platforms, chosen explicitly, are left to Qt. The
+// check is held until Qt has its own connection.
+bool xDisplayOpens(int argc, char *argv[], std::optional<DisplayCheck> &check)
 {
     const char *platform = qtOption(argc, argv, "-platform");
     if (platform && std::strncmp(platform, "xcb", 3))
@@ -99,7 +100,7 @@ bool xDisplayOpens(int argc, char *argv[])
     if (!platform && !environment.isEmpty() && !environment.startsWith("xcb"))
         return true;
     const char *display = qtOption(argc, argv, "-display");
-    if (!CanOpenDisplay(display))
+    if (!check.emplace(display).opened())
         return false;
     // The program's own connections (the pointer's) and the programs it
     // opens use the display Qt uses.
@@ -133,10 +134,16 @@ struct HeldMessage
     const char *category; // Qt's categories are static
     QString text;
 };
-QtMessageHandler qtMessageHandler = nullptr;
-QList<HeldMessage> heldMessages;
-QByteArray startingPlatform;
-QByteArray xDisplay;
+
+// What the message handlers below share: a handler is a plain function.
+struct QtMessages
+{
+    QtMessageHandler qtHandler = nullptr;
+    QList<HeldMessage> held; // while Qt starts
+    QByteArray platform; // the one Qt is starting
+    QByteArray display; // the X display, for the line said when it goes
+    std::mutex saying; // one thread says it, any other waits for the exit
+} qtMessages;
 
 // When the X server goes away, Qt says so on whichever path notices first
 // (its event reader, or Xlib under the next request), sometimes on both, and
@@ -147,11 +154,9 @@ void exitIfXServerGone()
 {
     if (!XServerGone())
         return;
-    // The first thread here says it; any other waits for the exit.
-    static std::mutex saying;
-    saying.lock();
-    std::fprintf(
-        stderr, "oglon: lost the connection to the X display '%s'\n", xDisplay.constData());
+    qtMessages.saying.lock();
+    std::fprintf(stderr, "oglon: lost the connection to the X display '%s'\n",
+        qtMessages.display.constData());
     std::_Exit(1);
 }
 
@@ -159,38 +164,37 @@ void holdWhileStarting(QtMsgType type, const QMessageLogContext &context, const 
 {
     exitIfXServerGone();
     if (type != QtFatalMsg) {
-        heldMessages.append({ type, context.category, text });
+        qtMessages.held.append({ type, context.category, text });
         return;
     }
     std::fprintf(
-        stderr, "oglon: Qt cannot start the platform '%s'\n", startingPlatform.constData());
+        stderr, "oglon: Qt cannot start the platform '%s'\n", qtMessages.platform.constData());
     std::_Exit(1);
 }
 
 void passToQt(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     exitIfXServerGone();
-    qtMessageHandler(type, context, text);
+    qtMessages.qtHandler(type, context, text);
 }
 
 void startingQt(int argc, char *argv[])
 {
-    xDisplay = qgetenv("DISPLAY");
+    qtMessages.display = qgetenv("DISPLAY");
     const char *platform = qtOption(argc, argv, "-platform");
-    startingPlatform = platform ? QByteArray(platform) : qgetenv("QT_QPA_PLATFORM");
-    if (startingPlatform.isEmpty())
-        startingPlatform = "xcb";
-    qtMessageHandler = qInstallMessageHandler(holdWhileStarting);
+    qtMessages.platform = platform ? QByteArray(platform) : qgetenv("QT_QPA_PLATFORM");
+    if (qtMessages.platform.isEmpty())
+        qtMessages.platform = "xcb";
+    qtMessages.qtHandler = qInstallMessageHandler(holdWhileStarting);
 }
 
 void qtStarted()
 {
-    DisplayOpened();
     qInstallMessageHandler(passToQt);
-    for (const HeldMessage &message : std::as_const(heldMessages))
-        qtMessageHandler(
+    for (const HeldMessage &message : std::as_const(qtMessages.held))
+        qtMessages.qtHandler(
             message.type, QMessageLogContext(nullptr, 0, nullptr, message.category), message.text);
-    heldMessages.clear();
+    qtMessages.held.clear();
 }
 
 } // namespace
@@ -199,7 +203,9 @@ int main(int argc, char *argv[])
 {
     if (answerInfoOption(argc, argv))
         return 0;
-    if (!choosePlatform(argc, argv) || !xDisplayOpens(argc, argv) || !scaleFactorIsSane())
+    std::optional<DisplayCheck> displayCheck;
+    if (!choosePlatform(argc, argv) || !xDisplayOpens(argc, argv, displayCheck)
+        || !scaleFactorIsSane())
         return 1;
 
     // Without MIT-SHM Qt sends the few pixels of a pupil move in the request
@@ -212,6 +218,7 @@ int main(int argc, char *argv[])
     startingQt(argc, argv);
     QApplication app(argc, argv);
     qtStarted();
+    displayCheck.reset();
     if (shm)
         qunsetenv("QT_XCB_NO_MITSHM");
     // Qt has taken its own options out; anything left is not ours.
@@ -241,7 +248,6 @@ int main(int argc, char *argv[])
     head.show();
     const int status = QApplication::exec();
     // Qt's connection goes with the application: no more asking after it.
-    qInstallMessageHandler(qtMessageHandler);
-    delete Form2::instance();
+    qInstallMessageHandler(qtMessages.qtHandler);
     return status;
 }

@@ -1,7 +1,7 @@
 // The desktop services the program asks of its surroundings: window shape,
 // stacking, the taskbar, dragging and the shell, with the POINT and region
-// types they take. The window-system calls live behind them (X11 in x11.cpp);
-// the windows never see X11. Where the pointer is comes from src/pointer/.
+// types they take. They are built on Qt and on src/x11/; the windows never
+// see X11. Where the pointer is comes from src/pointer/.
 #pragma once
 
 #include "desktop/point.h"
@@ -12,6 +12,9 @@
 #include <functional>
 
 class QWidget;
+namespace X11 {
+class Connection;
+}
 
 // A window handle is the top-level widget.
 using HWND = QWidget *;
@@ -66,13 +69,27 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy,
 bool ShellExecuteA(HWND window, const char *operation, const char *file, const char *parameters,
     const char *directory, int showCommand, const std::function<void()> &failed = {});
 
-// Puts 32-bit RGB pixels on the window, their top-left at `at` in
-// the window's device pixels, without the toolkit's repaint: a few pixels
-// cost one request. False where that cannot be done (no X server, a window
-// whose pixels are laid out otherwise); the caller then repaints the usual way.
-bool DrawPixels(HWND window, QPoint at, const QImage &pixels);
-// Sends what DrawPixels was given so far: the pixels of one tick leave
-// together, in one write.
+// Puts 32-bit RGB pixels on a window without the toolkit's repaint: a few
+// pixels cost one request.
+class PixelWriter
+{
+public:
+    PixelWriter() = default;
+    ~PixelWriter();
+    PixelWriter(const PixelWriter &) = delete;
+    PixelWriter &operator=(const PixelWriter &) = delete;
+
+    // The pixels' top-left at `at`, in the window's device pixels. False
+    // where that cannot be done (no X server, a window whose pixels are laid
+    // out otherwise); the caller then repaints the usual way.
+    bool draw(HWND window, QPoint at, const QImage &pixels);
+
+private:
+    unsigned long m_window = 0; // the window the context was made for
+    uint32_t m_context = 0; // 0: the window's pixels do not suit
+};
+// Sends what was drawn so far: the pixels of one tick leave together, in
+// one write.
 void FlushDrawing();
 
 // Whether the left mouse button is held right now, as the server sees it.
@@ -88,9 +105,17 @@ void SkipTaskbar(HWND window);
 // A drag keeps the client area moving exactly with the pointer, in the
 // screen's own pixels, whatever frame a window manager adds and whatever the
 // density of the monitors it crosses. BeginDrag takes the press at (x, y) in
-// client pixels; DragWindow follows the pointer, now at (x, y) on the screen.
-void BeginDrag(HWND window, float x, float y);
-void DragWindow(HWND window, float x, float y);
+// client pixels; DragWindow follows the pointer, now at (x, y) on the screen,
+// from where the drag began.
+struct DragStart
+{
+    QPoint client; // the client area's corner, in the server's device pixels
+    QPoint pointer; // the pressed point on the screen, likewise
+    QPointF pressed; // the pressed client point, where there is no X11
+    bool native = false; // the server's word for the two points above
+};
+DragStart BeginDrag(HWND window, float x, float y);
+void DragWindow(HWND window, const DragStart &start, float x, float y);
 
 // When the screens change (a monitor removed, a resolution lowered) and the
 // window's region is no longer wholly on a screen, moves it fully onto the
@@ -102,9 +127,22 @@ void QuitWhenDestroyed(HWND window);
 
 // Whether the X display the program is to use can be opened; `display` is
 // the name given on the command line, or null for $DISPLAY. Says why not on
-// stderr. Call DisplayOpened() once Qt has opened it.
-bool CanOpenDisplay(const char *display);
-void DisplayOpened();
+// stderr. The check's connection is held as long as the object: keep it
+// until Qt has its own, since an X server resets when its last client leaves
+// and drops a client that is connecting meanwhile.
+class DisplayCheck
+{
+public:
+    explicit DisplayCheck(const char *display);
+    ~DisplayCheck();
+    DisplayCheck(const DisplayCheck &) = delete;
+    DisplayCheck &operator=(const DisplayCheck &) = delete;
+
+    bool opened() const;
+
+private:
+    X11::Connection *m_connection;
+};
 
 // Whether the X server the program runs on has gone away under it. Safe
 // from any thread while the application lives.

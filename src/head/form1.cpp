@@ -53,7 +53,7 @@ Form1::Form1(QWidget *parent)
     for (size_t i = 0; i < Eye.size(); ++i) {
         Eye[i] = new Picture(QStringLiteral(":/pupil.gif"), this);
         Eye[i]->setPosition(float(PupilRest[i].x), float(PupilRest[i].y));
-        Image1->carry(Eye[i]);
+        Image1->addOverlay(Eye[i]);
     }
     createMenu();
 
@@ -71,7 +71,11 @@ Form1::Form1(QWidget *parent)
     connect(&m_dragWatch, &QTimer::timeout, this, &Form1::checkDragButton);
 }
 
-Form1::~Form1() = default;
+// The About box goes with the head.
+Form1::~Form1()
+{
+    delete Form2::instance();
+}
 
 void Form1::createMenu()
 {
@@ -98,8 +102,7 @@ void Form1::Form_Load()
     const HRGN region = CreatePolygonRgn(Outline.data(), OutlineVertexCount, 0);
     SetWindowRgn(this, region.translated(-OutlineClientOffset.x, -OutlineClientOffset.y), true);
 
-    SetWindowPos(this, mAlwaysOnTop->isChecked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-        SWP_NOMOVE | SWP_NOSIZE);
+    applyStacking();
 
     Eyes[0] = EyeSockets[0];
     Eyes[1] = EyeSockets[1];
@@ -155,7 +158,7 @@ void Form1::Image1_MouseDown(int Button, int, float X, float Y)
         if (Timer1Interval() > 0) {
             DragX = X;
             DragY = Y;
-            BeginDrag(this, X + float(Image1->x()), Y + float(Image1->y()));
+            m_dragStart = BeginDrag(this, X + float(Image1->x()), Y + float(Image1->y()));
             setTimer1Interval(0);
             m_dragWatch.start();
         }
@@ -169,7 +172,7 @@ void Form1::Image1_MouseMove(int Button, int, float X, float Y)
     if (Button != 1 || Timer1Interval() != 0)
         return;
     // Keep the pressed point of the head under the pointer.
-    DragWindow(this, X, Y);
+    DragWindow(this, m_dragStart, X, Y);
 }
 
 void Form1::Image1_MouseUp(int Button, int, float, float)
@@ -249,11 +252,17 @@ void Form1::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
 }
 
+// In the topmost band or out of it, as the check mark says.
+void Form1::applyStacking()
+{
+    SetWindowPos(this, mAlwaysOnTop->isChecked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+        SWP_NOMOVE | SWP_NOSIZE);
+}
+
 void Form1::mAlwaysOnTop_Click()
 {
     // Qt flips the check mark of a checkable item before it reports the click.
-    SetWindowPos(this, mAlwaysOnTop->isChecked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-        SWP_NOMOVE | SWP_NOSIZE);
+    applyStacking();
 }
 
 void Form1::mAbout_Click()

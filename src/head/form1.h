@@ -64,6 +64,7 @@ private:
     void resumeDrag();
     void endDrag();
     void checkDragButton();
+    void applyStacking();
     void mAlwaysOnTop_Click();
     void mAbout_Click();
     void mExit_Click();
@@ -88,6 +89,7 @@ private:
     std::array<EyeInfo, 2> Eyes {}; // where each pupil may move
     float DragX = 0; // the pressed point of the head picture
     float DragY = 0;
+    DragStart m_dragStart;
     OutlinePolygon Outline {}; // the polygon the window is cut to
     POINT LastCursor {}; // the pointer's screen position at the last tick
 };

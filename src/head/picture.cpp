@@ -1,7 +1,5 @@
 #include "picture.h"
 
-#include "desktop/desktop.h"
-
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
@@ -91,22 +89,22 @@ void Picture::setPosition(float left, float top)
     m_top = top;
     // Fractions are kept; drawing rounds half a pixel up.
     move(int(std::floor(left + 0.5f)), int(std::floor(top + 0.5f)));
-    if (m_carrier && geometry() != before)
-        m_carrier->showMoved(this, before);
+    if (m_base && geometry() != before)
+        m_base->showMoved(this, before);
 }
 
-void Picture::carry(Picture *above)
+void Picture::addOverlay(Picture *overlay)
 {
-    Q_ASSERT(above->parentWidget() == parentWidget());
-    above->m_carrier = this;
-    above->hide();
-    m_above.append(above);
-    update(above->geometry().translated(-pos()));
+    Q_ASSERT(overlay->parentWidget() == parentWidget());
+    overlay->m_base = this;
+    overlay->hide();
+    m_overlays.append(overlay);
+    update(overlay->geometry().translated(-pos()));
 }
 
-void Picture::showMoved(const Picture *above, const QRect &before)
+void Picture::showMoved(const Picture *overlay, const QRect &before)
 {
-    const QRect area = (before | above->geometry()).translated(-pos()) & rect();
+    const QRect area = (before | overlay->geometry()).translated(-pos()) & rect();
     if (!area.isEmpty() && !drawAtOnce(area))
         update(area);
 }
@@ -122,16 +120,16 @@ bool Picture::drawAtOnce(const QRect &area)
         return false;
     const int scale = int(ratio);
     m_layers.clear(); // keeps its room: nothing is allocated per move
-    for (const Picture *above : std::as_const(m_above)) {
-        if (above->m_pixmap.devicePixelRatio() != ratio)
+    for (const Picture *overlay : std::as_const(m_overlays)) {
+        if (overlay->m_pixmap.devicePixelRatio() != ratio)
             return false;
-        m_layers.append({ above->m_image, (above->pos() - pos()) * scale });
+        m_layers.append({ overlay->m_image, (overlay->pos() - pos()) * scale });
     }
     const QRect device(area.topLeft() * scale, area.size() * scale);
-    if (!DrawPixels(window(), mapTo(window(), area.topLeft()) * scale,
+    if (!m_writer.draw(window(), mapTo(window(), area.topLeft()) * scale,
             ComposeArea(m_image, device, m_layers)))
         return false;
-    m_drawnPast |= area;
+    m_staleRect |= area;
     // The toolkit shows its own copy again when the window is uncovered.
     if (!m_watchingExposes) {
         window()->windowHandle()->installEventFilter(this);
@@ -143,11 +141,11 @@ bool Picture::drawAtOnce(const QRect &area)
 bool Picture::event(QEvent *event)
 {
     // On a monitor of another density the drawing made for it is used, for
-    // this picture and for those it draws above it.
+    // this picture and for its overlays.
     if (event->type() == QEvent::ScreenChangeInternal) {
         load();
-        for (Picture *above : std::as_const(m_above))
-            above->load();
+        for (Picture *overlay : std::as_const(m_overlays))
+            overlay->load();
         update();
     }
     return QWidget::event(event);
@@ -157,10 +155,10 @@ bool Picture::eventFilter(QObject *watched, QEvent *event)
 {
     // Before the toolkit shows its copy of uncovered parts, the parts drawn
     // past it are painted there afresh.
-    if (event->type() == QEvent::Expose && !m_drawnPast.isEmpty()
+    if (event->type() == QEvent::Expose && !m_staleRect.isEmpty()
         && static_cast<QWindow *>(watched)->isExposed()) {
-        update(m_drawnPast);
-        m_drawnPast = QRect();
+        update(m_staleRect);
+        m_staleRect = QRect();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -169,8 +167,8 @@ void Picture::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_pixmap);
-    for (const Picture *above : std::as_const(m_above))
-        painter.drawPixmap(above->pos() - pos(), above->m_pixmap);
-    if (event->region().contains(m_drawnPast))
-        m_drawnPast = QRect();
+    for (const Picture *overlay : std::as_const(m_overlays))
+        painter.drawPixmap(overlay->pos() - pos(), overlay->m_pixmap);
+    if (event->region().contains(m_staleRect))
+        m_staleRect = QRect();
 }

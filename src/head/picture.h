@@ -1,6 +1,8 @@
 // A picture shown at its natural size, placed with fractional positions.
 #pragma once
 
+#include "desktop/desktop.h"
+
 #include <QImage>
 #include <QList>
 #include <QPixmap>
@@ -32,11 +34,11 @@ public:
     // new place.
     void setPosition(float left, float top);
 
-    // Makes `above`, a sibling, a picture lying over this one, drawn here
+    // Makes `overlay`, a sibling, a picture lying over this one, drawn here
     // after those before it rather than as a widget of its own. Moving it
     // then puts its few pixels on the screen straight away, where the
     // desktop allows, instead of running the toolkit's whole repaint.
-    void carry(Picture *above);
+    void addOverlay(Picture *overlay);
 
 protected:
     bool event(QEvent *event) override;
@@ -45,7 +47,7 @@ protected:
 
 private:
     void load();
-    void showMoved(const Picture *above, const QRect &before);
+    void showMoved(const Picture *overlay, const QRect &before);
     bool drawAtOnce(const QRect &area);
 
     QString m_resource;
@@ -53,11 +55,12 @@ private:
     QImage m_image; // the same pixels, for drawing them past the toolkit
     float m_left = 0;
     float m_top = 0;
-    Picture *m_carrier = nullptr;
-    QList<Picture *> m_above;
+    Picture *m_base = nullptr; // the picture this one is an overlay of
+    QList<Picture *> m_overlays;
     QList<Layer> m_layers;
+    PixelWriter m_writer;
     // Round where pixels went straight to the screen: the toolkit's copy of
     // the window is out of date there until it paints it again.
-    QRect m_drawnPast;
+    QRect m_staleRect;
     bool m_watchingExposes = false;
 };

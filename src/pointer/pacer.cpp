@@ -2,18 +2,23 @@
 
 #include "desktop/desktop.h"
 
+#include <iterator>
+
 namespace {
 
-// After motion stops, the pointer is checked again at growing intervals
-// (200, 400, 800 ms, then every 2 s): a warp moves the pointer without any
-// motion a source could report, and is followed within the longest of them.
-constexpr int LongestQuietCheck = 2000;
+// Once the pointer rests, it is looked at again after these pauses (ms), the
+// last one over and over: a warp moves the pointer without any motion a
+// source could report, and is followed within the longest of them.
+constexpr int RestChecks[] = { 200, 400, 800, 2000 };
 
-int quietCheckDelay(int interval, int quietChecks)
+int restCheck(int checks)
 {
-    const int delay = interval << qMin(quietChecks, 4);
-    return delay > 8 * interval ? LongestQuietCheck : delay;
+    return RestChecks[qMin(checks, int(std::size(RestChecks)) - 1)];
 }
+
+// How late a reading the source times may come before the pacer reads the
+// pointer itself.
+constexpr int LateReading = 20;
 
 } // namespace
 
@@ -24,7 +29,8 @@ TickPacer::TickPacer(QWidget *window, QObject *parent)
     // A coarse timer may fire early, and two ticks come closer than the
     // interval.
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TickPacer::onCheck);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &TickPacer::onTimer);
     connect(
         PointerSourceSwitch::instance(), &PointerSourceSwitch::changed, this, &TickPacer::follow);
 }
@@ -49,20 +55,19 @@ void TickPacer::start()
 {
     m_active = true;
     useSource(ActivePointerSource());
-    m_quietChecks = 0;
+    m_restChecks = 0;
     // The pointer may have moved while the pacer stood still: a tick as soon
     // as the event loop runs (after the window is shown, at the start).
-    schedule(0);
+    readIn(0);
 }
 
 void TickPacer::stop()
 {
     m_active = false;
     m_timer.stop();
-    m_quietChecks = 0;
-    if (m_listening && m_source)
-        m_source->listen(false);
-    m_listening = false;
+    m_sourceReads = false;
+    m_restChecks = 0;
+    listen(false);
 }
 
 // Another source took over: the pacer stops listening to the one before and
@@ -84,9 +89,12 @@ void TickPacer::useSource(PointerSource *source)
             m_source->listen(false);
     }
     m_listening = false;
+    m_sourceReads = false;
     m_source = source;
-    if (m_source)
+    if (m_source) {
         connect(m_source, &PointerSource::moved, this, &TickPacer::onMoved);
+        connect(m_source, &PointerSource::due, this, &TickPacer::onDue);
+    }
 }
 
 // One reading for the whole tick; whether it found the pointer somewhere new.
@@ -106,17 +114,12 @@ bool TickPacer::tick()
     return moved;
 }
 
-// The next check in `milliseconds`, and every as many after it until told
-// otherwise: while the pointer moves, the ticks keep one running timer, and
-// the source may have its answer ready when the timer fires.
-void TickPacer::schedule(int milliseconds)
+// The next reading, `milliseconds` from now: the source takes it where it
+// can time it, else the timer.
+void TickPacer::readIn(int milliseconds)
 {
-    if (!m_timer.isActive() || m_timer.interval() != milliseconds)
-        m_timer.start(milliseconds);
-    // Only while the pointer moves: at rest, motion may call the next tick
-    // long before this one.
-    if (m_source && milliseconds > 0 && !m_listening)
-        m_source->readAhead(m_window, m_timer.remainingTime());
+    m_sourceReads = milliseconds > 0 && m_source && m_source->readIn(m_window, milliseconds);
+    m_timer.start(m_sourceReads ? milliseconds + LateReading : milliseconds);
 }
 
 void TickPacer::listen(bool on)
@@ -130,45 +133,46 @@ void TickPacer::listen(bool on)
 void TickPacer::onMoved()
 {
     // Motion still queued from before the pacer stopped listening changes
-    // nothing: a check is already due.
+    // nothing: a reading is already due.
     if (!m_active || !m_listening)
         return;
-    // One report is enough; the checks follow the rest of the motion.
+    // One report is enough; the readings follow the rest of the motion.
     listen(false);
-    m_quietChecks = 0;
+    m_restChecks = 0;
     const qint64 since = m_sinceTick.isValid() ? m_sinceTick.elapsed() : m_interval;
     if (since >= m_interval) {
         tick();
-        schedule(m_interval);
+        readIn(m_interval);
     } else {
-        schedule(int(m_interval - since));
+        readIn(int(m_interval - since));
     }
 }
 
-void TickPacer::onCheck()
+// The source has the reading the pacer asked for.
+void TickPacer::onDue()
 {
-    if (!m_active) {
-        m_timer.stop();
+    if (m_sourceReads)
+        onTimer();
+}
+
+void TickPacer::onTimer()
+{
+    m_timer.stop();
+    m_sourceReads = false;
+    if (!m_active)
         return;
-    }
     const bool moved = tick();
     if (!m_source || !m_source->reportsMotion()) {
-        schedule(m_interval);
-        return;
-    }
-    if (moved) {
+        readIn(m_interval);
+    } else if (moved) {
         listen(false);
-        m_quietChecks = 0;
-        schedule(m_interval);
-        return;
+        m_restChecks = 0;
+        readIn(m_interval);
+    } else {
+        // At rest: motion wakes the pacer from now on, and a few checks
+        // catch a warp. Motion between this reading and the start of
+        // listening is caught by the first check.
+        listen(true);
+        readIn(restCheck(m_restChecks++));
     }
-    // At rest: motion wakes the pacer from now on. Motion between this
-    // check and the start of listening is caught by the next check, which
-    // the source makes itself where it follows warps.
-    listen(true);
-    ++m_quietChecks;
-    if (m_source->followsWarps())
-        m_timer.stop();
-    else
-        schedule(quietCheckDelay(m_interval, m_quietChecks));
 }

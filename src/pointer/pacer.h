@@ -1,7 +1,10 @@
 // The head's tick, paced by the pointer: a tick when the pointer has moved,
-// at most one per 100 ms while it moves, and none while it rests. Reads like
-// a QTimer (interval(), start(), stop(), timeout()), so the head's code does
-// not change with the pointer source behind it.
+// at most one per 100 ms while it moves, and none while it rests but a few
+// checks that catch a warp. The pacer alone decides when the pointer is read
+// next; a source that can have the reading taken at that time (the X
+// server, on its own clock) does so, otherwise the pacer's timer reads it.
+// Reads like a QTimer (interval(), start(), stop(), timeout()), so the
+// head's code does not change with the pointer source behind it.
 #pragma once
 
 #include "pointer/pointersource.h"
@@ -40,18 +43,23 @@ private:
     void follow(PointerSource *source);
     void useSource(PointerSource *source);
     bool tick();
-    void schedule(int milliseconds);
+    void readIn(int milliseconds);
     void listen(bool on);
     void onMoved();
-    void onCheck();
+    void onDue();
+    void onTimer();
 
     QPointer<QWidget> m_window;
     int m_interval = 100;
     bool m_active = false;
     bool m_listening = false;
-    // How many checks in a row found the pointer where it was.
-    int m_quietChecks = 0;
+    // How many checks in a row found the pointer at rest.
+    int m_restChecks = 0;
+    // The next reading: taken by the source at its time, or by this timer;
+    // for a reading the source takes, the timer stands by in case its
+    // answer comes late.
     QTimer m_timer;
+    bool m_sourceReads = false;
     QElapsedTimer m_sinceTick;
     QPointer<PointerSource> m_source;
     // The screen point of the last reading, to tell whether a tick found the

@@ -1,8 +1,6 @@
 #include "pointersource.h"
 
-#ifdef OGLON_X11
-#include "x11pointer.h"
-#endif
+#include "xserverpointer.h"
 
 #include <QCursor>
 #include <QPointer>
@@ -26,71 +24,71 @@ public:
     QString name() const override { return QStringLiteral("Qt"); }
 };
 
-PointerSource *defaultSource()
+// The pointer room's process-wide state, the one place that holds it.
+struct PointerState
 {
-    static PointerSource *const source = []() -> PointerSource * {
-#ifdef OGLON_X11
-        if (PointerSource *x = CreateXServerPointerSource())
-            return x;
-#endif
-        return new QtPointerSource;
-    }();
-    return source;
-}
-
-QPointer<PointerSource> chosen;
-QMetaObject::Connection chosenLost, chosenGone;
-
-const TickReading *tickUnderWay = nullptr;
+    // The source to fall back on, made when first asked for.
+    PointerSource *fallback = nullptr;
+    // Another source in use, and how its loss or end is heard.
+    QPointer<PointerSource> chosen;
+    QMetaObject::Connection chosenLost, chosenGone;
+    PointerSourceSwitch notifier;
+    // The reading of the tick under way, if one is.
+    const TickReading *tick = nullptr;
+} pointerState;
 
 } // namespace
 
 PointerSourceSwitch *PointerSourceSwitch::instance()
 {
-    static PointerSourceSwitch notifier;
-    return &notifier;
-}
-
-PointerSource *ActivePointerSource()
-{
-    return chosen ? chosen.data() : defaultSource();
+    return &pointerState.notifier;
 }
 
 PointerSource *FallbackPointerSource()
 {
-    return defaultSource();
+    PointerSource *&fallback = pointerState.fallback;
+    if (!fallback)
+        fallback = CreateXServerPointerSource();
+    if (!fallback)
+        fallback = new QtPointerSource;
+    return fallback;
+}
+
+PointerSource *ActivePointerSource()
+{
+    return pointerState.chosen ? pointerState.chosen.data() : FallbackPointerSource();
 }
 
 void SetActivePointerSource(PointerSource *source)
 {
-    PointerSourceSwitch *notifier = PointerSourceSwitch::instance();
-    QObject::disconnect(chosenLost);
-    QObject::disconnect(chosenGone);
-    chosen = source == defaultSource() ? nullptr : source;
-    if (chosen) {
-        chosenLost = QObject::connect(
-            chosen, &PointerSource::lost, notifier, [] { SetActivePointerSource(nullptr); });
+    PointerState &state = pointerState;
+    QObject::disconnect(state.chosenLost);
+    QObject::disconnect(state.chosenGone);
+    state.chosen = source == FallbackPointerSource() ? nullptr : source;
+    if (state.chosen) {
+        state.chosenLost = QObject::connect(state.chosen, &PointerSource::lost, &state.notifier,
+            [] { SetActivePointerSource(nullptr); });
         // Gone without a word: the pacers must not keep listening to nothing.
-        chosenGone = QObject::connect(chosen, &QObject::destroyed, notifier,
-            [notifier] { emit notifier->changed(ActivePointerSource()); });
+        state.chosenGone = QObject::connect(state.chosen, &QObject::destroyed, &state.notifier,
+            [] { emit pointerState.notifier.changed(ActivePointerSource()); });
     }
-    emit notifier->changed(ActivePointerSource());
+    emit state.notifier.changed(ActivePointerSource());
 }
 
 TickReading::TickReading(HWND window, const std::optional<CursorReading> &reading)
     : m_window(window)
     , m_reading(reading)
-    , m_outer(tickUnderWay)
+    , m_outer(pointerState.tick)
 {
-    tickUnderWay = this;
+    pointerState.tick = this;
 }
 
 TickReading::~TickReading()
 {
-    tickUnderWay = m_outer;
+    pointerState.tick = m_outer;
 }
 
 const TickReading *TickReading::current()
 {
-    return tickUnderWay;
+    return pointerState.tick;
 }

@@ -27,12 +27,14 @@ public:
     // Where the pointer is now, for the given window; none when the source
     // cannot tell at the moment.
     virtual std::optional<CursorReading> read(HWND window) = 0;
-    // The next read() for `window` comes in about `milliseconds`: a source
-    // may have its answer ready by then, so that the read need not wait.
-    virtual void readAhead(HWND window, int milliseconds)
+    // Has the next reading for `window` taken `milliseconds` from now and
+    // says so by due(), at which the pacer reads it. False where the source
+    // cannot time its readings; the pacer then keeps the time itself.
+    virtual bool readIn(HWND window, int milliseconds)
     {
         Q_UNUSED(window);
         Q_UNUSED(milliseconds);
+        return false;
     }
 
     // Whether moved() reports motion; a source that cannot must be polled.
@@ -40,17 +42,14 @@ public:
     // Starts or stops reporting motion through moved(); nothing for a polled
     // source. Listening costs nothing while the pointer rests.
     virtual void listen(bool on) = 0;
-    // Whether, while listening, moved() also comes for a warp (the pointer
-    // set by a program, without motion), so that nobody need look at a
-    // resting pointer.
-    virtual bool followsWarps() const { return false; }
-
     // A short name for the one line on stderr that says which source is used.
     virtual QString name() const = 0;
 
 signals:
     // The pointer may have moved since the last read().
     void moved();
+    // The reading asked for by readIn() is ready.
+    void due();
     // The source stopped working for good; the program falls back to another.
     void lost();
 };

@@ -1,8 +1,8 @@
 #include "sessionpointer.h"
 
-#include "desktop/x11.h"
 #include "gnomepointer.h"
 #include "kwinpointer.h"
+#include "x11/x11.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

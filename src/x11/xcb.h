@@ -1,6 +1,5 @@
-// What the X11 code shares on Qt's own connection to the X server: the
-// connection, the root window and an owner for the replies xcb hands out.
-// For code built only where xcb is.
+// What the files of src/x11/ share: Qt's connection, the root window, atoms
+// and an owner for the replies xcb hands out.
 #pragma once
 
 #include "x11.h"
@@ -17,6 +16,8 @@ namespace X11 {
 xcb_connection_t *connection();
 
 xcb_window_t rootWindow(xcb_connection_t *c);
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name);
 
 // An xcb reply (or error), freed when it goes.
 struct FreeReply

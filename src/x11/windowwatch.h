@@ -1,0 +1,37 @@
+// The server's own notices about the program's windows: destroyed, mapped,
+// withdrawn.
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <cstdint>
+#include <functional>
+
+namespace X11 {
+
+// Calls `destroyed` with the id of every window of ours that is destroyed,
+// `mapped` with that of every one mapped, and `withdrawn` with that of every
+// one left unmapped and unmanaged (unmapped by another client, or let go by
+// a window manager), as long as it lives. Another client can send any event
+// to any window (XSendEvent); such sent notices are not the server's word
+// and are dropped before Qt sees them.
+class WindowWatch : public QAbstractNativeEventFilter
+{
+public:
+    WindowWatch();
+    ~WindowWatch() override;
+    WindowWatch(const WindowWatch &) = delete;
+    WindowWatch &operator=(const WindowWatch &) = delete;
+
+    std::function<void(unsigned long)> destroyed;
+    std::function<void(unsigned long)> mapped;
+    std::function<void(unsigned long)> withdrawn;
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override;
+
+private:
+    bool checkWithdrawn(bool sent, uint32_t window);
+
+    uint32_t m_wmState = 0;
+};
+
+} // namespace X11
