@@ -1,9 +1,9 @@
 // Where the pointer is and when it moves. This room holds the program's two
 // pointer calls (GetCursorPos, ScreenToClient), the pointer sources behind
-// them (the X server's, KWin's script, Qt's poll where neither is there), the
-// choice of the active source with its fallback, and the tick pacer that turns
-// the source's motion into the head's ticks. It uses the desktop services and
-// X11 primitives of src/desktop/; nothing there or in the head calls back in
+// them (the X server's, the compositor's, Qt's poll where neither is there),
+// the choice of the active source with its fallback, and the tick pacer that
+// turns the source's motion into the head's ticks. It is built on the
+// desktop services and src/x11/; nothing there or in the head calls back in
 // here except through these calls and the pacer.
 #pragma once
 

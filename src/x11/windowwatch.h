@@ -10,7 +10,7 @@ namespace X11 {
 
 // Calls `destroyed` with the id of every window of ours that is destroyed,
 // `mapped` with that of every one mapped, and `withdrawn` with that of every
-// one left unmapped and unmanaged (unmapped by another client, or let go by
+// one left unmapped and unmanaged (unmapped by another client, or released by
 // a window manager), as long as it lives. Another client can send any event
 // to any window (XSendEvent); such sent notices are not the server's word
 // and are dropped before Qt sees them.
