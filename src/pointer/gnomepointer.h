@@ -59,7 +59,3 @@ private:
     bool m_diagnosing = false;
     bool m_silent = false; // the shell left a question unanswered
 };
-
-// Shows one desktop notification per login session that offers to enable the
-// extension `uuid` from the next login; enables it only when the user chooses.
-void OfferToEnableExtension(const QString &uuid, QObject *parent);

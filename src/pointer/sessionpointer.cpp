@@ -1,6 +1,7 @@
 #include "sessionpointer.h"
 
 #include "desktop/x11.h"
+#include "gnomeoffer.h"
 #include "gnomepointer.h"
 #include "kwinpointer.h"
 
