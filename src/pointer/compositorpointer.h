@@ -6,16 +6,21 @@
 
 #include "pointer/pointersource.h"
 
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
 #include <QString>
 #include <QTimer>
+#include <QVariantList>
 #include <memory>
 
 class CompositorReceiver;
 class QDBusServiceWatcher;
+
+// Says `line` on stderr, after "oglon: ", as the program tells what it does.
+void Say(const QString &line);
 
 // Turns the compositor's logical pointer and frame into the program's screen
 // and client pixels. The frame's size against the client area's size as the
@@ -77,6 +82,12 @@ protected:
     // `service`: the compositor's well-known name on the session bus;
     // `helper`: what reports, as the messages name it ("KWin's script").
     CompositorPointer(HWND head, const QString &service, const QString &helper, QObject *parent);
+
+    // The object the helper sends its reports to.
+    static QString reportPath();
+    // A call to the compositor, to be sent on the session bus.
+    QDBusMessage methodCall(const QString &path, const QString &interface, const QString &method,
+        const QVariantList &arguments = {}) const;
 
     virtual void startReports() = 0;
     virtual void stopReports() = 0;

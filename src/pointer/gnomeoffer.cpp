@@ -1,5 +1,7 @@
 #include "gnomeoffer.h"
 
+#include "compositorpointer.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,7 +12,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <cstdio>
 #include <functional>
 
 namespace {
@@ -165,9 +166,9 @@ void ExtensionOffer::enable(QStringList enabled)
 
 void ExtensionOffer::done(bool enabled)
 {
-    std::fprintf(stderr, "oglon: %s\n",
-        enabled ? "Oglon's GNOME Shell extension is enabled from now on (or the next login)"
-                : "could not enable Oglon's GNOME Shell extension (gsettings failed)");
+    Say(QLatin1String(enabled
+            ? "Oglon's GNOME Shell extension is enabled from now on (or the next login)"
+            : "could not enable Oglon's GNOME Shell extension (gsettings failed)"));
     deleteLater();
 }
 

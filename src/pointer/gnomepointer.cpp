@@ -33,14 +33,6 @@ enum ShellState {
     Uninstalled = 99
 };
 
-QDBusMessage shellCall(const QString &path, const QString &interface, const QString &method,
-    const QVariantList &arguments = {})
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(ShellService, path, interface, method);
-    call.setArguments(arguments);
-    return call;
-}
-
 bool extensionInstalled(const QString &uuid)
 {
     return !QStandardPaths::locate(QStandardPaths::GenericDataLocation,
@@ -115,7 +107,7 @@ void GnomePointer::startReports()
         askVersion();
     m_silent = false;
     m_subscribed = true;
-    const auto call = QDBusConnection::sessionBus().asyncCall(shellCall(ReporterPath,
+    const auto call = QDBusConnection::sessionBus().asyncCall(methodCall(ReporterPath,
         ReporterInterface, QStringLiteral("Subscribe"), { quint64(head()->winId()) }));
     auto *watcher = new QDBusPendingCallWatcher(call, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
@@ -138,7 +130,7 @@ void GnomePointer::askVersion()
             QStringLiteral("ExtensionStatusChanged"), this,
             SLOT(statusChanged(QString, int, QString)));
     const QDBusPendingReply<QDBusVariant> version = bus.asyncCall(
-        shellCall(ShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        methodCall(ShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
             QStringLiteral("Get"), { ExtensionsInterface, QStringLiteral("ShellVersion") }),
         AnswerTimeout);
     auto *asked = new QDBusPendingCallWatcher(version, this);
@@ -156,7 +148,7 @@ void GnomePointer::stopReports()
         return;
     m_subscribed = false;
     const QDBusMessage call
-        = shellCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
+        = methodCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
     // Waited for, so that the shell forgets this process before it is gone;
     // not from a shell that left a question unanswered.
     if (m_silent)
@@ -181,7 +173,7 @@ void GnomePointer::diagnose()
     }
     m_diagnosing = true;
     const QDBusPendingReply<QVariantMap> info = QDBusConnection::sessionBus().asyncCall(
-        shellCall(ShellPath, ExtensionsInterface, QStringLiteral("GetExtensionInfo"), { m_uuid }),
+        methodCall(ShellPath, ExtensionsInterface, QStringLiteral("GetExtensionInfo"), { m_uuid }),
         AnswerTimeout);
     auto *watcher = new QDBusPendingCallWatcher(info, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {

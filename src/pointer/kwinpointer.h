@@ -61,6 +61,8 @@ private:
     void run(int id, const QStringList &taken);
     void checkLoaded();
     void ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then);
+    QDBusMessage scriptingCall(const QString &method, const QVariantList &arguments) const;
+    QDBusMessage introspect(const QString &path) const;
 
     unsigned long m_headId = 0;
     QString m_pluginName; // the script being set going; empty when none
