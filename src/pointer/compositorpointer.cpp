@@ -186,10 +186,10 @@ void CompositorPointer::retry()
             return fail(QStringLiteral("cannot take %1's reports on the session bus").arg(name()));
         }
     }
-    setGoing();
+    requestReports();
 }
 
-void CompositorPointer::setGoing()
+void CompositorPointer::requestReports()
 {
     m_problem.clear();
     m_reported = false;
@@ -234,10 +234,10 @@ bool CompositorPointer::received(const double (&values)[6])
 
 // The X server sees the pointer over X11 windows, the head among them. When
 // its pointer moved while the compositor said nothing for a while, the
-// helper has stopped reporting: it is set going again, and the first-report
+// helper has stopped reporting: it is started again, and the first-report
 // timeout falls back if that does not help. Asked at the pacer's checks,
 // which come at least every 2 s.
-bool CompositorPointer::reportsLost()
+bool CompositorPointer::reportsStopped()
 {
     if (m_sinceReport.elapsed() < SilenceTimeout) {
         m_xPointer.reset();
@@ -251,7 +251,7 @@ bool CompositorPointer::reportsLost()
     if (moved) {
         m_xPointer.reset();
         stopReports();
-        setGoing();
+        requestReports();
     }
     return moved;
 }
@@ -260,9 +260,10 @@ std::optional<CursorReading> CompositorPointer::read(HWND window)
 {
     // The head has no frame, so the compositor's frame is its client area.
     // Any other window is not the one the compositor reports on; no window
-    // asks for the screen point alone. While the helper is set going again
-    // the source has nothing to tell.
-    if (!m_following || m_firstReport.isActive() || (window && window != m_head) || reportsLost())
+    // asks for the screen point alone. While the helper restarts, the source
+    // has nothing to tell.
+    if (!m_following || m_firstReport.isActive() || (window && window != m_head)
+        || reportsStopped())
         return std::nullopt;
     return MapFromCompositor(m_pointer, m_frame, m_head->size());
 }

@@ -105,7 +105,7 @@ void GnomePointer::startReports()
 {
     if (m_uuid.isEmpty())
         askVersion();
-    m_silent = false;
+    m_shellUnresponsive = false;
     m_subscribed = true;
     const auto call = QDBusConnection::sessionBus().asyncCall(methodCall(ReporterPath,
         ReporterInterface, QStringLiteral("Subscribe"), { quint64(head()->winId()) }));
@@ -151,7 +151,7 @@ void GnomePointer::stopReports()
         = methodCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
     // Waited for, so that the shell forgets this process before it is gone;
     // not from a shell that left a question unanswered.
-    if (m_silent)
+    if (m_shellUnresponsive)
         QDBusConnection::sessionBus().asyncCall(call, AnswerTimeout);
     else
         QDBusConnection::sessionBus().call(call, QDBus::Block, AnswerTimeout);
@@ -168,7 +168,7 @@ void GnomePointer::diagnose()
     if (m_diagnosing || failed())
         return;
     if (m_uuid.isEmpty()) {
-        m_silent = true;
+        m_shellUnresponsive = true;
         return fail(QStringLiteral("GNOME Shell does not answer"));
     }
     m_diagnosing = true;
@@ -181,7 +181,7 @@ void GnomePointer::diagnose()
         m_diagnosing = false;
         const QDBusPendingReply<QVariantMap> reply = *w;
         if (reply.isError()) {
-            m_silent = true;
+            m_shellUnresponsive = true;
             return fail(QStringLiteral("GNOME Shell does not answer"));
         }
         const QVariantMap info = reply.value();

@@ -55,7 +55,7 @@ private:
 
     QString m_uuid;
     bool m_subscribed = false;
-    bool m_watching = false; // for the extension's comings and goings
+    bool m_watching = false; // for the extension's state changes
     bool m_diagnosing = false;
-    bool m_silent = false; // the shell left a question unanswered
+    bool m_shellUnresponsive = false; // the shell left a question unanswered
 };

@@ -145,8 +145,8 @@ void KWinPointer::startReports()
 }
 
 // Scripts that Oglons no longer running left in KWin, killed or cut off from
-// their X server, with their files. A script and its file carry the name
-// "oglon-pointer-PID-…" of the Oglon that loaded it.
+// their X server, with their files. A script and its file are named
+// "oglon-pointer-PID-…" after the Oglon that loaded it.
 void KWinPointer::removeLeftovers()
 {
     const auto clean = [this](const QString &place) {
@@ -215,14 +215,14 @@ void KWinPointer::loadScript()
 
     ask(introspect(QStringLiteral("/")), [this, fileName](const QDBusMessage &top) {
         ask(introspect(ScriptingPath), [this, fileName, top](const QDBusMessage &scripting) {
-            const QStringList taken
+            const QStringList usedPaths
                 = scriptObjects(top, QStringLiteral("/")) + scriptObjects(scripting, ScriptingPath);
             ask(scriptingCall(QStringLiteral("loadScript"), { fileName, m_pluginName }),
-                [this, taken](const QDBusMessage &reply) {
+                [this, usedPaths](const QDBusMessage &reply) {
                     const int id = reply.arguments().value(0, -1).toInt();
                     if (reply.type() == QDBusMessage::ErrorMessage || id < 0)
                         return fail(QStringLiteral("KWin did not load the script"));
-                    run(id, taken);
+                    runScript(id, usedPaths);
                 });
         });
     });
@@ -230,11 +230,11 @@ void KWinPointer::loadScript()
 
 // Runs the script's own object only (KWin 6: /Scripting/ScriptN, KWin 5:
 // /N); Scripting.start would run every script loaded, another program's too.
-void KWinPointer::run(int id, const QStringList &taken)
+void KWinPointer::runScript(int id, const QStringList &usedPaths)
 {
     const QString paths[2] = { QStringLiteral("%1/Script%2").arg(ScriptingPath).arg(id),
         QStringLiteral("/%1").arg(id) };
-    if (taken.contains(paths[0]) || taken.contains(paths[1])) {
+    if (usedPaths.contains(paths[0]) || usedPaths.contains(paths[1])) {
         // KWin numbers a script by how many it holds; after an unload the
         // number may be another's, and the script gets no object. A copy
         // loaded now gets the next number; the first is unloaded later.
