@@ -15,7 +15,6 @@
 
 namespace {
 
-const QString ReportPath = QStringLiteral("/org/oglon/Pointer");
 const QString ReportInterface = QStringLiteral("org.oglon.Pointer");
 // The compositor runs its helper at once and the helper reports at once;
 // this leaves room for a busy machine.
@@ -26,11 +25,6 @@ constexpr int SilenceTimeout = 2000;
 // The retries after a fallback: the first after 2 s, then twice as long
 // each time, up to a minute.
 constexpr int FirstRetry = 2000, LongestRetry = 60000;
-
-void say(const QString &line)
-{
-    std::fprintf(stderr, "oglon: %s\n", qPrintable(line));
-}
 
 // 1, 10, 100 ...: a count said at these only.
 bool isPowerOfTen(int n)
@@ -77,6 +71,11 @@ public:
 private:
     CompositorPointer *m_source;
 };
+
+void Say(const QString &line)
+{
+    std::fprintf(stderr, "oglon: %s\n", qPrintable(line));
+}
 
 std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QSize client)
 {
@@ -138,7 +137,20 @@ CompositorPointer::~CompositorPointer()
 {
     // The subclass has stopped its helper in its own destructor.
     if (m_receiver)
-        QDBusConnection::sessionBus().unregisterObject(ReportPath);
+        QDBusConnection::sessionBus().unregisterObject(reportPath());
+}
+
+QString CompositorPointer::reportPath()
+{
+    return QStringLiteral("/org/oglon/Pointer");
+}
+
+QDBusMessage CompositorPointer::methodCall(const QString &path, const QString &interface,
+    const QString &method, const QVariantList &arguments) const
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(m_service, path, interface, method);
+    call.setArguments(arguments);
+    return call;
 }
 
 void CompositorPointer::noReportInTime()
@@ -169,15 +181,15 @@ void CompositorPointer::retry()
         return fail(name() + QStringLiteral(" is not on the session bus"));
     if (!m_receiver) {
         m_receiver = std::make_unique<CompositorReceiver>(this);
-        if (!bus.registerVirtualObject(ReportPath, m_receiver.get())) {
+        if (!bus.registerVirtualObject(reportPath(), m_receiver.get())) {
             m_receiver.reset();
             return fail(QStringLiteral("cannot take %1's reports on the session bus").arg(name()));
         }
     }
-    setGoing();
+    requestReports();
 }
 
-void CompositorPointer::setGoing()
+void CompositorPointer::requestReports()
 {
     m_problem.clear();
     m_reported = false;
@@ -191,7 +203,7 @@ bool CompositorPointer::received(const double (&values)[6])
     if (!ReportInRange(values, screen ? screen->virtualSize() : QSize())) {
         ++m_dropped;
         if (isPowerOfTen(m_dropped))
-            say(QStringLiteral("%1 report(s) out of range from %2 dropped")
+            Say(QStringLiteral("%1 report(s) out of range from %2 dropped")
                     .arg(m_dropped)
                     .arg(m_helper));
         return false;
@@ -222,10 +234,10 @@ bool CompositorPointer::received(const double (&values)[6])
 
 // The X server sees the pointer over X11 windows, the head among them. When
 // its pointer moved while the compositor said nothing for a while, the
-// helper has stopped reporting: it is set going again, and the first-report
+// helper has stopped reporting: it is started again, and the first-report
 // timeout falls back if that does not help. Asked at the pacer's checks,
 // which come at least every 2 s.
-bool CompositorPointer::reportsLost()
+bool CompositorPointer::reportsStopped()
 {
     if (m_sinceReport.elapsed() < SilenceTimeout) {
         m_xPointer.reset();
@@ -239,7 +251,7 @@ bool CompositorPointer::reportsLost()
     if (moved) {
         m_xPointer.reset();
         stopReports();
-        setGoing();
+        requestReports();
     }
     return moved;
 }
@@ -248,9 +260,10 @@ std::optional<CursorReading> CompositorPointer::read(HWND window)
 {
     // The head has no frame, so the compositor's frame is its client area.
     // Any other window is not the one the compositor reports on; no window
-    // asks for the screen point alone. While the helper is set going again
-    // the source has nothing to tell.
-    if (!m_following || m_firstReport.isActive() || (window && window != m_head) || reportsLost())
+    // asks for the screen point alone. While the helper restarts, the source
+    // has nothing to tell.
+    if (!m_following || m_firstReport.isActive() || (window && window != m_head)
+        || reportsStopped())
         return std::nullopt;
     return MapFromCompositor(m_pointer, m_frame, m_head->size());
 }
@@ -278,7 +291,7 @@ void CompositorPointer::shutDown()
     m_retry.stop();
     stopReports();
     if (m_receiver) {
-        QDBusConnection::sessionBus().unregisterObject(ReportPath);
+        QDBusConnection::sessionBus().unregisterObject(reportPath());
         m_receiver.reset();
     }
 }

@@ -6,16 +6,21 @@
 
 #include "pointer/pointersource.h"
 
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
 #include <QString>
 #include <QTimer>
+#include <QVariantList>
 #include <memory>
 
 class CompositorReceiver;
 class QDBusServiceWatcher;
+
+// Says `line` on stderr, after "oglon: ", as the program tells what it does.
+void Say(const QString &line);
 
 // Turns the compositor's logical pointer and frame into the program's screen
 // and client pixels. The frame's size against the client area's size as the
@@ -46,8 +51,8 @@ bool ReportInRange(const double (&values)[6], QSize screens);
 // fail(); then it tries again after 2, 4, 8 ... up to 60 s and sends ready()
 // again once reports come. The X server still sees the pointer over X11
 // windows: when its pointer moves while no report has come for 2 s, the
-// helper is set going again, and the source falls back if it stays silent.
-// A subclass names the compositor's bus name and sets its helper going:
+// helper is started again, and the source falls back if it stays silent.
+// A subclass names the compositor's bus name and starts its helper:
 // startReports() runs once the receiver is in place and again at each
 // retry, stopReports() undoes it (on failure, at exit, and from the
 // subclass's own destructor); both must be safe to call again.
@@ -58,7 +63,7 @@ class CompositorPointer : public PointerSource
 public:
     ~CompositorPointer() override;
 
-    // Takes the reports and sets the helper going; ready() or lost() follows
+    // Takes the reports and starts the helper; ready() or lost() follows
     // within about 1.5 seconds (after lost(), ready() may come later). Again
     // after a fallback, it tries at once instead of at the next retry.
     void start();
@@ -78,10 +83,16 @@ protected:
     // `helper`: what reports, as the messages name it ("KWin's script").
     CompositorPointer(HWND head, const QString &service, const QString &helper, QObject *parent);
 
+    // The object the helper sends its reports to.
+    static QString reportPath();
+    // A call to the compositor, to be sent on the session bus.
+    QDBusMessage methodCall(const QString &path, const QString &interface, const QString &method,
+        const QVariantList &arguments = {}) const;
+
     virtual void startReports() = 0;
     virtual void stopReports() = 0;
-    // No report with the head's frame within 1.5 s of setting the helper
-    // going: falls back with what the program can tell; a subclass may ask
+    // No report with the head's frame within 1.5 s of starting the helper:
+    // falls back with what the program can tell; a subclass may ask
     // the compositor why first.
     virtual void noReportInTime();
     // Falls back: the helper is stopped, lost() sent (once, however many
@@ -94,15 +105,15 @@ private:
     friend class CompositorReceiver;
     // Whether the report was in range; it is taken if so.
     bool received(const double (&values)[6]);
-    void setGoing();
+    void requestReports();
     void retry();
-    bool reportsLost();
+    bool reportsStopped();
     void shutDown();
 
     HWND m_head;
     QString m_service;
     QString m_helper;
-    QString m_sender; // the compositor's unique name: the only sender believed
+    QString m_sender; // the compositor's unique name: the only sender trusted
     std::unique_ptr<CompositorReceiver> m_receiver;
     QDBusServiceWatcher *m_watcher = nullptr;
     QTimer m_firstReport;

@@ -1,19 +1,13 @@
 #include "gnomepointer.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QWidget>
-#include <cstdio>
 
 namespace {
 
@@ -38,14 +32,6 @@ enum ShellState {
     Activating = 8,
     Uninstalled = 99
 };
-
-QDBusMessage shellCall(const QString &path, const QString &interface, const QString &method,
-    const QVariantList &arguments = {})
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(ShellService, path, interface, method);
-    call.setArguments(arguments);
-    return call;
-}
 
 bool extensionInstalled(const QString &uuid)
 {
@@ -119,9 +105,9 @@ void GnomePointer::startReports()
 {
     if (m_uuid.isEmpty())
         askVersion();
-    m_silent = false;
+    m_shellUnresponsive = false;
     m_subscribed = true;
-    const auto call = QDBusConnection::sessionBus().asyncCall(shellCall(ReporterPath,
+    const auto call = QDBusConnection::sessionBus().asyncCall(methodCall(ReporterPath,
         ReporterInterface, QStringLiteral("Subscribe"), { quint64(head()->winId()) }));
     auto *watcher = new QDBusPendingCallWatcher(call, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
@@ -144,7 +130,7 @@ void GnomePointer::askVersion()
             QStringLiteral("ExtensionStatusChanged"), this,
             SLOT(statusChanged(QString, int, QString)));
     const QDBusPendingReply<QDBusVariant> version = bus.asyncCall(
-        shellCall(ShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        methodCall(ShellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
             QStringLiteral("Get"), { ExtensionsInterface, QStringLiteral("ShellVersion") }),
         AnswerTimeout);
     auto *asked = new QDBusPendingCallWatcher(version, this);
@@ -162,10 +148,10 @@ void GnomePointer::stopReports()
         return;
     m_subscribed = false;
     const QDBusMessage call
-        = shellCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
+        = methodCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
     // Waited for, so that the shell forgets this process before it is gone;
     // not from a shell that left a question unanswered.
-    if (m_silent)
+    if (m_shellUnresponsive)
         QDBusConnection::sessionBus().asyncCall(call, AnswerTimeout);
     else
         QDBusConnection::sessionBus().call(call, QDBus::Block, AnswerTimeout);
@@ -182,12 +168,12 @@ void GnomePointer::diagnose()
     if (m_diagnosing || failed())
         return;
     if (m_uuid.isEmpty()) {
-        m_silent = true;
+        m_shellUnresponsive = true;
         return fail(QStringLiteral("GNOME Shell does not answer"));
     }
     m_diagnosing = true;
     const QDBusPendingReply<QVariantMap> info = QDBusConnection::sessionBus().asyncCall(
-        shellCall(ShellPath, ExtensionsInterface, QStringLiteral("GetExtensionInfo"), { m_uuid }),
+        methodCall(ShellPath, ExtensionsInterface, QStringLiteral("GetExtensionInfo"), { m_uuid }),
         AnswerTimeout);
     auto *watcher = new QDBusPendingCallWatcher(info, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
@@ -195,7 +181,7 @@ void GnomePointer::diagnose()
         m_diagnosing = false;
         const QDBusPendingReply<QVariantMap> reply = *w;
         if (reply.isError()) {
-            m_silent = true;
+            m_shellUnresponsive = true;
             return fail(QStringLiteral("GNOME Shell does not answer"));
         }
         const QVariantMap info = reply.value();
@@ -217,118 +203,3 @@ void GnomePointer::statusChanged(const QString &uuid, int state, const QString &
     else if (extension != ExtensionState::Running)
         fail(GnomeExtensionProblem(extension, error));
 }
-
-namespace {
-
-const QString OfferedMark = QStringLiteral("oglon-gnome-extension-offered");
-
-// The UUIDs in org.gnome.shell enabled-extensions, as gsettings prints them:
-// ['a@b', 'c@d'] or @as [].
-QStringList enabledExtensions()
-{
-    QProcess gsettings;
-    gsettings.start(QStringLiteral("gsettings"),
-        { QStringLiteral("get"), QStringLiteral("org.gnome.shell"),
-            QStringLiteral("enabled-extensions") });
-    if (!gsettings.waitForFinished(AnswerTimeout) || gsettings.exitCode() != 0)
-        return {};
-    QStringList uuids;
-    static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
-    for (const auto &match : quoted.globalMatch(QString::fromUtf8(gsettings.readAll())))
-        uuids << match.captured(1);
-    return uuids;
-}
-
-bool enableExtension(const QString &uuid)
-{
-    QStringList uuids = enabledExtensions();
-    if (uuids.contains(uuid))
-        return true;
-    uuids << uuid;
-    for (QString &each : uuids)
-        each = QLatin1Char('\'') + each + QLatin1Char('\'');
-    return QProcess::execute(QStringLiteral("gsettings"),
-               { QStringLiteral("set"), QStringLiteral("org.gnome.shell"),
-                   QStringLiteral("enabled-extensions"),
-                   QLatin1Char('[') + uuids.join(QStringLiteral(", ")) + QLatin1Char(']') })
-        == 0;
-}
-
-} // namespace
-
-// One notification that offers to enable the extension, and the user's answer.
-class ExtensionOffer : public QObject
-{
-    Q_OBJECT
-
-public:
-    ExtensionOffer(const QString &uuid, QObject *parent)
-        : QObject(parent)
-        , mUuid(uuid)
-    {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        const QString path = QStringLiteral("/org/freedesktop/Notifications");
-        const QString interface = QStringLiteral("org.freedesktop.Notifications");
-        bus.connect(interface, path, interface, QStringLiteral("ActionInvoked"), this,
-            SLOT(actionInvoked(uint, QString)));
-        bus.connect(interface, path, interface, QStringLiteral("NotificationClosed"), this,
-            SLOT(closed(uint)));
-        QDBusMessage notify
-            = QDBusMessage::createMethodCall(interface, path, interface, QStringLiteral("Notify"));
-        notify.setArguments({ QStringLiteral("Oglon"), 0u, QStringLiteral("oglon"),
-            QCoreApplication::translate(
-                "GnomePointer", "Oglon's eyes can follow the pointer everywhere"),
-            QCoreApplication::translate("GnomePointer",
-                "Under GNOME on Wayland they see it over every window only through Oglon's "
-                "GNOME Shell extension. Enable it? It may take one log-out to start."),
-            QStringList { QStringLiteral("enable"),
-                QCoreApplication::translate("GnomePointer", "Enable the extension") },
-            QVariantMap { { QStringLiteral("desktop-entry"), QStringLiteral("org.oglon.Oglon") } },
-            -1 });
-        const QDBusPendingReply<uint> id = bus.asyncCall(notify);
-        auto *watcher = new QDBusPendingCallWatcher(id, this);
-        connect(
-            watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-                w->deleteLater();
-                const QDBusPendingReply<uint> reply = *w;
-                if (reply.isError())
-                    deleteLater();
-                else
-                    mId = reply.value();
-            });
-    }
-
-private slots:
-    void actionInvoked(uint id, const QString &action)
-    {
-        if (id != mId || action != QLatin1String("enable"))
-            return;
-        std::fprintf(stderr, "oglon: %s\n",
-            enableExtension(mUuid)
-                ? "Oglon's GNOME Shell extension is enabled from now on (or the next login)"
-                : "could not enable Oglon's GNOME Shell extension (gsettings failed)");
-    }
-    void closed(uint id)
-    {
-        if (id == mId)
-            deleteLater();
-    }
-
-private:
-    QString mUuid;
-    uint mId = 0;
-};
-
-void OfferToEnableExtension(const QString &uuid, QObject *parent)
-{
-    // Once per login session: the runtime directory lasts as long as it.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    QFile mark(QDir(runtime).filePath(OfferedMark));
-    if (runtime.isEmpty() || mark.exists() || !mark.open(QIODevice::WriteOnly))
-        return;
-    mark.close();
-    if (!enabledExtensions().contains(uuid))
-        new ExtensionOffer(uuid, parent);
-}
-
-#include "gnomepointer.moc"

@@ -55,11 +55,7 @@ private:
 
     QString m_uuid;
     bool m_subscribed = false;
-    bool m_watching = false; // for the extension's comings and goings
+    bool m_watching = false; // for the extension's state changes
     bool m_diagnosing = false;
-    bool m_silent = false; // the shell left a question unanswered
+    bool m_shellUnresponsive = false; // the shell left a question unanswered
 };
-
-// Shows one desktop notification per login session that offers to enable the
-// extension `uuid` from the next login; enables it only when the user chooses.
-void OfferToEnableExtension(const QString &uuid, QObject *parent);

@@ -24,16 +24,8 @@ namespace {
 const QString KWinService = QStringLiteral("org.kde.KWin");
 const QString ScriptingPath = QStringLiteral("/Scripting");
 const QString ScriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
-const QString ReportPath = QStringLiteral("/org/oglon/Pointer");
+const QString ScriptInterface = QStringLiteral("org.kde.kwin.Script");
 constexpr int UnloadTimeout = 1000;
-
-QDBusMessage scriptingCall(const QString &method, const QVariantList &arguments = {})
-{
-    QDBusMessage call
-        = QDBusMessage::createMethodCall(KWinService, ScriptingPath, ScriptingInterface, method);
-    call.setArguments(arguments);
-    return call;
-}
 
 // The user's runtime directory when it is a real directory only they may
 // enter; anything else is not private enough for a script KWin will run.
@@ -52,18 +44,6 @@ QString privateRuntimeDirectory()
         return {};
 #endif
     return path;
-}
-
-QDBusMessage scriptCall(const QString &path, const QString &method)
-{
-    return QDBusMessage::createMethodCall(
-        KWinService, path, QStringLiteral("org.kde.kwin.Script"), method);
-}
-
-QDBusMessage introspect(const QString &path)
-{
-    return QDBusMessage::createMethodCall(KWinService, path,
-        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
 }
 
 // The scripts' objects below `parent`, as introspection lists them: /N in
@@ -165,11 +145,11 @@ void KWinPointer::startReports()
 }
 
 // Scripts that Oglons no longer running left in KWin, killed or cut off from
-// their X server, with their files. A script and its file carry the name
-// "oglon-pointer-PID-…" of the Oglon that loaded it.
+// their X server, with their files. A script and its file are named
+// "oglon-pointer-PID-…" after the Oglon that loaded it.
 void KWinPointer::removeLeftovers()
 {
-    const auto clean = [](const QString &place) {
+    const auto clean = [this](const QString &place) {
         const QFileInfoList files = QDir(place).entryInfoList(
             { QStringLiteral("oglon-pointer-*.js") }, QDir::Files | QDir::NoSymLinks);
         for (const QFileInfo &file : files) {
@@ -222,7 +202,7 @@ void KWinPointer::loadScript()
     QString script = QString::fromUtf8(templateFile.readAll());
     script.replace(
         QStringLiteral("@SERVICE@"), JavaScriptString(QDBusConnection::sessionBus().baseService()));
-    script.replace(QStringLiteral("@PATH@"), JavaScriptString(ReportPath));
+    script.replace(QStringLiteral("@PATH@"), JavaScriptString(reportPath()));
     script.replace(QStringLiteral("@WINDOW@"), JavaScriptString(QString::number(m_headId)));
     script.replace(QStringLiteral("@ROLE@"), JavaScriptString(head()->windowRole()));
     std::unique_ptr<QTemporaryFile> file = writeScript(script);
@@ -235,14 +215,14 @@ void KWinPointer::loadScript()
 
     ask(introspect(QStringLiteral("/")), [this, fileName](const QDBusMessage &top) {
         ask(introspect(ScriptingPath), [this, fileName, top](const QDBusMessage &scripting) {
-            const QStringList taken
+            const QStringList usedPaths
                 = scriptObjects(top, QStringLiteral("/")) + scriptObjects(scripting, ScriptingPath);
             ask(scriptingCall(QStringLiteral("loadScript"), { fileName, m_pluginName }),
-                [this, taken](const QDBusMessage &reply) {
+                [this, usedPaths](const QDBusMessage &reply) {
                     const int id = reply.arguments().value(0, -1).toInt();
                     if (reply.type() == QDBusMessage::ErrorMessage || id < 0)
                         return fail(QStringLiteral("KWin did not load the script"));
-                    run(id, taken);
+                    runScript(id, usedPaths);
                 });
         });
     });
@@ -250,11 +230,11 @@ void KWinPointer::loadScript()
 
 // Runs the script's own object only (KWin 6: /Scripting/ScriptN, KWin 5:
 // /N); Scripting.start would run every script loaded, another program's too.
-void KWinPointer::run(int id, const QStringList &taken)
+void KWinPointer::runScript(int id, const QStringList &usedPaths)
 {
     const QString paths[2] = { QStringLiteral("%1/Script%2").arg(ScriptingPath).arg(id),
         QStringLiteral("/%1").arg(id) };
-    if (taken.contains(paths[0]) || taken.contains(paths[1])) {
+    if (usedPaths.contains(paths[0]) || usedPaths.contains(paths[1])) {
         // KWin numbers a script by how many it holds; after an unload the
         // number may be another's, and the script gets no object. A copy
         // loaded now gets the next number; the first is unloaded later.
@@ -263,16 +243,17 @@ void KWinPointer::run(int id, const QStringList &taken)
         return loadScript();
     }
     // KWin 5 has no object at KWin 6's path and answers with an error.
-    ask(scriptCall(paths[0], QStringLiteral("run")),
-        [this, kwin5 = paths[1]](const QDBusMessage &reply) {
-            if (reply.type() != QDBusMessage::ErrorMessage)
-                return checkLoaded();
-            ask(scriptCall(kwin5, QStringLiteral("run")), [this](const QDBusMessage &again) {
-                if (again.type() == QDBusMessage::ErrorMessage)
-                    return fail(QStringLiteral("KWin did not run the script"));
-                checkLoaded();
-            });
+    const QDBusMessage kwin6 = methodCall(paths[0], ScriptInterface, QStringLiteral("run"));
+    const QDBusMessage kwin5 = methodCall(paths[1], ScriptInterface, QStringLiteral("run"));
+    ask(kwin6, [this, kwin5](const QDBusMessage &reply) {
+        if (reply.type() != QDBusMessage::ErrorMessage)
+            return checkLoaded();
+        ask(kwin5, [this](const QDBusMessage &again) {
+            if (again.type() == QDBusMessage::ErrorMessage)
+                return fail(QStringLiteral("KWin did not run the script"));
+            checkLoaded();
         });
+    });
 }
 
 // KWin unloads a script that fails as it starts; whether it is still loaded
@@ -304,6 +285,17 @@ void KWinPointer::ask(const QDBusMessage &call, std::function<void(const QDBusMe
             if (!failed() && name == m_pluginName)
                 then(w->reply());
         });
+}
+
+QDBusMessage KWinPointer::scriptingCall(const QString &method, const QVariantList &arguments) const
+{
+    return methodCall(ScriptingPath, ScriptingInterface, method, arguments);
+}
+
+QDBusMessage KWinPointer::introspect(const QString &path) const
+{
+    return methodCall(
+        path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
 }
 
 void KWinPointer::stopReports()

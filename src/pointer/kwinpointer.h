@@ -58,12 +58,14 @@ private:
     void removeLeftovers();
     std::unique_ptr<QTemporaryFile> writeScript(const QString &text);
     void loadScript();
-    void run(int id, const QStringList &taken);
+    void runScript(int id, const QStringList &usedPaths);
     void checkLoaded();
     void ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then);
+    QDBusMessage scriptingCall(const QString &method, const QVariantList &arguments) const;
+    QDBusMessage introspect(const QString &path) const;
 
     unsigned long m_headId = 0;
-    QString m_pluginName; // the script being set going; empty when none
+    QString m_pluginName; // the script being started; empty when none
     std::unique_ptr<QTemporaryDir> m_privateDir;
     // Loaded into KWin, the one that runs last.
     std::vector<LoadedScript> m_scripts;

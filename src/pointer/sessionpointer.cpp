@@ -1,5 +1,6 @@
 #include "sessionpointer.h"
 
+#include "gnomeoffer.h"
 #include "gnomepointer.h"
 #include "kwinpointer.h"
 #include "x11/x11.h"
@@ -8,7 +9,6 @@
 #include <QDBusConnectionInterface>
 #include <QFileInfo>
 #include <QWidget>
-#include <cstdio>
 
 namespace {
 
@@ -27,11 +27,6 @@ bool onSessionBus(const QString &service)
         return false;
     const QDBusConnection bus = QDBusConnection::sessionBus();
     return bus.isConnected() && bus.interface()->isServiceRegistered(service);
-}
-
-void say(const QString &line)
-{
-    std::fprintf(stderr, "oglon: %s\n", qPrintable(line));
 }
 
 } // namespace
@@ -54,10 +49,10 @@ void follow(CompositorPointer *source, const QString &overX11Only)
 {
     QObject::connect(source, &CompositorPointer::ready, source, [source] {
         SetActivePointerSource(source);
-        say(QStringLiteral("running through XWayland; the pointer comes from ") + source->name());
+        Say(QStringLiteral("running through XWayland; the pointer comes from ") + source->name());
     });
     QObject::connect(source, &PointerSource::lost, source, [source, overX11Only] {
-        say(QStringLiteral("running through XWayland, pointer from the X server (%1): %2")
+        Say(QStringLiteral("running through XWayland, pointer from the X server (%1): %2")
                 .arg(source->problem(), overX11Only));
     });
     source->start();
@@ -77,7 +72,7 @@ void FollowPointerInWaylandSession(HWND head, bool waylandSession)
     case PointerChoice::XServer:
         return;
     case PointerChoice::X11WindowsOnly:
-        say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + overX11Only);
+        Say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + overX11Only);
         return;
     case PointerChoice::KWin:
         return follow(new KWinPointer(head, head), overX11Only);

@@ -1,3 +1,4 @@
+#include "pointer/gnomeoffer.h"
 #include "pointer/gnomepointer.h"
 #include "pointer/kwinpointer.h"
 #include "pointer/sessionpointer.h"
@@ -20,6 +21,8 @@ private slots:
     void sourceChoice();
     void gnomeExtension_data();
     void gnomeExtension();
+    void enabledExtensions_data();
+    void enabledExtensions();
     void javaScriptString_data();
     void javaScriptString();
     void privateFile();
@@ -143,6 +146,28 @@ void TestKWinPointer::gnomeExtension()
     // GNOME Shell 45 brought the ES module format.
     QCOMPARE(GnomeExtensionUuid("44.9"), "oglon-pointer-legacy@oglon.org");
     QCOMPARE(GnomeExtensionUuid("45.0"), "oglon-pointer@oglon.org");
+}
+
+// The enabled extensions as `gsettings get` prints them. What it printed when
+// it failed is no list: enabling on top of it would drop the others.
+void TestKWinPointer::enabledExtensions_data()
+{
+    QTest::addColumn<QByteArray>("printed");
+    QTest::addColumn<bool>("list");
+    QTest::addColumn<QStringList>("uuids");
+    QTest::newRow("none") << QByteArray("@as []\n") << true << QStringList();
+    QTest::newRow("two") << QByteArray("['a@b', 'c@d']\n") << true << QStringList { "a@b", "c@d" };
+    QTest::newRow("nothing printed") << QByteArray() << false << QStringList();
+}
+
+void TestKWinPointer::enabledExtensions()
+{
+    QFETCH(QByteArray, printed);
+    QFETCH(bool, list);
+    QFETCH(QStringList, uuids);
+    const std::optional<QStringList> parsed = GsettingsStringList(printed);
+    QCOMPARE(parsed.has_value(), list);
+    QCOMPARE(parsed.value_or(QStringList()), uuids);
 }
 
 void TestKWinPointer::javaScriptString_data()
