@@ -65,6 +65,7 @@ private:
     void endDrag();
     void checkDragButton();
     void applyStacking();
+    void followWindowManager();
     void mAlwaysOnTop_Click();
     void mAbout_Click();
     void mExit_Click();
