@@ -100,13 +100,16 @@ void TickPacer::useSource(PointerSource *source)
 // One reading for the whole tick; whether it found the pointer somewhere new.
 bool TickPacer::tick()
 {
-    m_sinceTick.start();
     std::optional<CursorReading> reading;
     if (m_source)
         reading = m_source->read(m_window);
     const bool moved = reading && (!m_lastScreen || reading->screen != *m_lastScreen);
     if (reading)
         m_lastScreen = reading->screen;
+    // Ticks that move the pupils keep their distance; a rest check that
+    // found nothing new does not hold back the motion that follows it.
+    if (moved)
+        m_sinceMove.start();
     const TickReading during(m_window, reading);
     emit timeout();
     // What the tick drew goes out in one write.
@@ -139,7 +142,7 @@ void TickPacer::onMoved()
     // One report is enough; the readings follow the rest of the motion.
     listen(false);
     m_restChecks = 0;
-    const qint64 since = m_sinceTick.isValid() ? m_sinceTick.elapsed() : m_interval;
+    const qint64 since = m_sinceMove.isValid() ? m_sinceMove.elapsed() : m_interval;
     if (since >= m_interval) {
         tick();
         readIn(m_interval);

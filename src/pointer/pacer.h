@@ -60,7 +60,7 @@ private:
     // answer comes late.
     QTimer m_timer;
     bool m_sourceReads = false;
-    QElapsedTimer m_sinceTick;
+    QElapsedTimer m_sinceMove; // since the last tick that found the pointer moved
     QPointer<PointerSource> m_source;
     // The screen point of the last reading, to tell whether a tick found the
     // pointer somewhere new.
