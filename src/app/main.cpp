@@ -8,6 +8,7 @@
 #include "pointer/sessionpointer.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -124,6 +125,24 @@ bool scaleFactorIsSane()
     return false;
 }
 
+// The scale Qt gives a screen is QT_SCALE_FACTOR times the screen's own,
+// from QT_SCREEN_SCALE_FACTORS or the fonts' DPI (QT_FONT_DPI, Xft.dpi): out
+// of bounds too, the head is a pixel small, gone, or gigabytes big.
+bool screenScalesAreSane()
+{
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const qreal scale = screen->devicePixelRatio();
+        if (scale >= 0.25 && scale <= 8) // false for NaN
+            continue;
+        std::fprintf(stderr,
+            "oglon: the screen '%s' has a scale of %g; Oglon needs one from 0.25 to 8 (see "
+            "QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS, QT_FONT_DPI and Xft.dpi)\n",
+            qPrintable(screen->name()), scale);
+        return false;
+    }
+    return true;
+}
+
 // Qt aborts when no platform plugin starts (an unknown -platform, one that
 // finds nothing to show on). While it starts, what it says is held back:
 // where it fails, the user gets one line and status 1; where it starts,
@@ -217,6 +236,9 @@ int main(int argc, char *argv[])
         qputenv("QT_XCB_NO_MITSHM", "1");
     startingQt(argc, argv);
     QApplication app(argc, argv);
+    // Refused in one line: what Qt said while starting goes unsaid.
+    if (!screenScalesAreSane())
+        return 1;
     qtStarted();
     displayCheck.reset();
     if (shm)

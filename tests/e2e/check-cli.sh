@@ -31,7 +31,7 @@ wait "$pid" || fail "-display: ended badly"
 refused() { # TEXT COMMAND...
     local text=$1 status=0 err
     shift
-    err=$("$@" 2>&1) || status=$?
+    err=$(timeout 10 "$@" 2>&1) || status=$?
     { [ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -qiF -- "$text" <<<"$err"; } ||
         fail "$*: status $status, said: $err"
 }
@@ -44,6 +44,15 @@ refused ":$free" "$oglon" --display ":$free"
 refused bogus "$oglon" --platform bogus
 # Scale factors that would leave a pixel-sized head or gigabytes of pictures.
 for factor in 0 -1 nan 1000; do refused "$factor" env QT_SCALE_FACTOR="$factor" "$oglon"; done
+# The same, as the scale a screen ends up with from other settings.
+refused "scale of 1000" env QT_SCREEN_SCALE_FACTORS=1000 "$oglon"
+refused "scale of inf" env QT_SCREEN_SCALE_FACTORS=inf "$oglon"
+refused "scale of 1e-09" env QT_SCREEN_SCALE_FACTORS=1e-9 "$oglon"
+refused "scale of 1041.67" env QT_FONT_DPI=100000 "$oglon"
+refused "scale of 64" env QT_SCALE_FACTOR=8 QT_SCREEN_SCALE_FACTORS=8 "$oglon"
+xrdb -nocpp -merge <<<'Xft.dpi: 100000'
+refused "scale of 1041.67" "$oglon"
+xrdb -remove
 
 # A platform chosen explicitly needs no X display; it runs until told to end.
 env -u DISPLAY timeout --preserve-status 1 "$oglon" --platform offscreen 2>/dev/null || fail "offscreen: status $?"
