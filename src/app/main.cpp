@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -143,6 +144,35 @@ bool screenScalesAreSane()
     return true;
 }
 
+// A screen added while the program runs (a monitor plugged in, scaled by
+// name in QT_SCREEN_SCALE_FACTORS) or a DPI changed meanwhile is held to the
+// same bounds: the windows go and the program ends with status 1. The checks
+// of one turn of the event loop make one.
+void endOnMadScales()
+{
+    auto *check = new QTimer(qApp);
+    check->setSingleShot(true);
+    QObject::connect(check, &QTimer::timeout, qApp, [] {
+        if (screenScalesAreSane())
+            return;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            window->hide();
+        QCoreApplication::exit(1);
+    });
+    const auto watch = [check](QScreen *screen) {
+        QObject::connect(
+            screen, &QScreen::logicalDotsPerInchChanged, check, qOverload<>(&QTimer::start));
+        QObject::connect(
+            screen, &QScreen::physicalDotsPerInchChanged, check, qOverload<>(&QTimer::start));
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, check, [watch, check](QScreen *screen) {
+        watch(screen);
+        check->start();
+    });
+}
+
 // Qt aborts when no platform plugin starts (an unknown -platform, one that
 // finds nothing to show on). While it starts, what it says is held back:
 // where it fails, the user gets one line and status 1; where it starts,
@@ -264,6 +294,7 @@ int main(int argc, char *argv[])
     // Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QuitOnTerminationSignals();
+    endOnMadScales();
 
     Form1 head;
     FollowPointerInWaylandSession(&head, waylandSession());

@@ -4,6 +4,16 @@
 set -euo pipefail
 oglon=$1
 fail() { echo "FAIL: $*"; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Whether the head of the program PID shows within 5 s.
+shows() { # PID
+    for _ in $(seq 100); do
+        xdotool search --onlyvisible --pid "$1" --name '^Oglon$' >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    return 1
+}
 
 [ "$("$oglon" --version)" = "Oglon Chromule 1.00" ] || fail "--version"
 help=$("$oglon" --help)
@@ -19,11 +29,7 @@ done
 
 # Qt's own options still work: -display names the server to use.
 env -u DISPLAY "$oglon" -display "$DISPLAY" & pid=$!
-for _ in $(seq 100); do
-    xdotool search --onlyvisible --pid "$pid" --name '^Oglon$' >/dev/null 2>&1 && break
-    sleep 0.05
-done
-xdotool search --onlyvisible --pid "$pid" --name '^Oglon$' >/dev/null || fail "-display: no window"
+shows "$pid" || fail "-display: no window"
 kill "$pid"
 wait "$pid" || fail "-display: ended badly"
 
@@ -53,16 +59,23 @@ refused "scale of 64" env QT_SCALE_FACTOR=8 QT_SCREEN_SCALE_FACTORS=8 "$oglon"
 xrdb -nocpp -merge <<<'Xft.dpi: 100000'
 refused "scale of 1041.67" "$oglon"
 xrdb -remove
+# A screen added later with such a scale (a monitor scaled by its name) ends
+# the program the same way.
+QT_SCREEN_SCALE_FACTORS=extra=1000 "$oglon" 2>"$work/said" & pid=$!
+shows "$pid" || fail "screen added: no head"
+xrandr --setmonitor extra 512/135x384/101+512+0 none >/dev/null
+timeout 5 tail --pid="$pid" -f /dev/null || kill "$pid"
+status=0; wait "$pid" || status=$?
+xrandr --delmonitor extra >/dev/null
+{ [ "$status" -eq 1 ] && [ "$(wc -l <"$work/said")" -eq 1 ] && grep -q "scale of 1000" "$work/said"; } ||
+    fail "screen added: status $status, said: $(cat "$work/said")"
 
 # A platform chosen explicitly needs no X display; it runs until told to end.
 env -u DISPLAY timeout --preserve-status 1 "$oglon" --platform offscreen 2>/dev/null || fail "offscreen: status $?"
 
 # A Wayland session with XWayland: runs on X11 and says so once.
 WAYLAND_DISPLAY=wayland-test "$oglon" 2>"${TMPDIR:-/tmp}/oglon-wayland.$$" & pid=$!
-for _ in $(seq 100); do
-    xdotool search --onlyvisible --pid "$pid" --name '^Oglon$' >/dev/null 2>&1 && break
-    sleep 0.05
-done
+shows "$pid" || true
 kill "$pid"; wait "$pid" || true
 said=$(cat "${TMPDIR:-/tmp}/oglon-wayland.$$"); rm -f "${TMPDIR:-/tmp}/oglon-wayland.$$"
 { [ "$(wc -l <<<"$said")" -eq 1 ] && grep -q XWayland <<<"$said"; } || fail "Wayland: said: $said"
