@@ -126,6 +126,20 @@ bool scaleFactorIsSane()
     return false;
 }
 
+// At 8 bits a pixel Qt draws nothing (it has no image format for such a
+// screen): the head would show as a black shape. 15 and 16 draw well. The
+// head shows on the X screen of the primary screen.
+bool screenDepthSuffices()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen || screen->depth() >= 15)
+        return true;
+    std::fprintf(stderr,
+        "oglon: the screen has a colour depth of %d bits; Oglon needs at least 15\n",
+        screen->depth());
+    return false;
+}
+
 // The scale Qt gives a screen is QT_SCALE_FACTOR times the screen's own,
 // from QT_SCREEN_SCALE_FACTORS or the fonts' DPI (QT_FONT_DPI, Xft.dpi): out
 // of bounds too, the head is a pixel small, gone, or gigabytes big.
@@ -267,7 +281,7 @@ int main(int argc, char *argv[])
     startingQt(argc, argv);
     QApplication app(argc, argv);
     // Refused in one line: what Qt said while starting goes unsaid.
-    if (!screenScalesAreSane())
+    if (!screenDepthSuffices() || !screenScalesAreSane())
         return 1;
     qtStarted();
     displayCheck.reset();

@@ -69,6 +69,13 @@ status=0; wait "$pid" || status=$?
 xrandr --delmonitor extra >/dev/null
 { [ "$status" -eq 1 ] && [ "$(wc -l <"$work/said")" -eq 1 ] && grep -q "scale of 1000" "$work/said"; } ||
     fail "screen added: status $status, said: $(cat "$work/said")"
+# On a server of the check's own, a screen of 8-bit colour (screen 1).
+Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 -screen 1 320x240x8 3>"$work/display" 2>/dev/null &
+own_pid=$!
+trap 'kill "$own_pid"; rm -rf "$work"' EXIT
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+own=:$(head -n1 "$work/display")
+refused "depth of 8" env DISPLAY="$own.1" "$oglon"
 
 # A platform chosen explicitly needs no X display; it runs until told to end.
 env -u DISPLAY timeout --preserve-status 1 "$oglon" --platform offscreen 2>/dev/null || fail "offscreen: status $?"
