@@ -69,13 +69,28 @@ status=0; wait "$pid" || status=$?
 xrandr --delmonitor extra >/dev/null
 { [ "$status" -eq 1 ] && [ "$(wc -l <"$work/said")" -eq 1 ] && grep -q "scale of 1000" "$work/said"; } ||
     fail "screen added: status $status, said: $(cat "$work/said")"
-# On a server of the check's own, a screen of 8-bit colour (screen 1).
-Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 -screen 1 320x240x8 3>"$work/display" 2>/dev/null &
+# On a server of the check's own, a screen of 8-bit colour (screen 1), and a
+# client made untrusted as ssh -X makes it. The server takes every cookie in
+# its file, whatever display the entry names.
+cookie=$(mcookie)
+xauth -q -f "$work/trusted" add :0 . "$cookie" 2>/dev/null
+Xvfb -displayfd 3 -nolisten tcp -noreset -auth "$work/trusted" +extension SECURITY \
+    -screen 0 640x480x24 -screen 1 320x240x8 3>"$work/display" 2>/dev/null &
 own_pid=$!
 trap 'kill "$own_pid"; rm -rf "$work"' EXIT
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 own=:$(head -n1 "$work/display")
-refused "depth of 8" env DISPLAY="$own.1" "$oglon"
+xauth -q -f "$work/trusted" add "$own" . "$cookie"
+XAUTHORITY=$work/trusted xauth -q -f "$work/untrusted" generate "$own" . untrusted 2>/dev/null
+refused "depth of 8" env DISPLAY="$own.1" XAUTHORITY="$work/trusted" "$oglon"
+# The untrusted client is offered no SHAPE (nor any extension but two): the
+# head shows all the same, as a rectangle, and says so in one line.
+DISPLAY=$own XAUTHORITY=$work/untrusted "$oglon" 2>"$work/said" & pid=$!
+DISPLAY=$own XAUTHORITY=$work/trusted shows "$pid" || fail "untrusted: no head: $(cat "$work/said")"
+kill "$pid"
+wait "$pid" || fail "untrusted: ended badly"
+said=$(grep '^oglon:' "$work/said" || true)
+{ [ "$(wc -l <<<"$said")" -eq 1 ] && grep -q SHAPE <<<"$said"; } || fail "untrusted: said: $said"
 
 # A platform chosen explicitly needs no X display; it runs until told to end.
 env -u DISPLAY timeout --preserve-status 1 "$oglon" --platform offscreen 2>/dev/null || fail "offscreen: status $?"
