@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The command line: --version, --help, refused arguments, Qt's own options,
-# and no display at all. Usage (inside xsession.sh): check-cli.sh OGLON
+# no display at all, and screens and servers the head cannot use as they are.
+# Usage (inside xsession.sh): check-cli.sh OGLON
 set -euo pipefail
 oglon=$1
 fail() { echo "FAIL: $*"; exit 1; }
@@ -10,6 +11,7 @@ trap 'rm -rf "$work"' EXIT
 shows() { # PID
     for _ in $(seq 100); do
         xdotool search --onlyvisible --pid "$1" --name '^Oglon$' >/dev/null 2>&1 && return 0
+        kill -0 "$1" 2>/dev/null || return 1
         sleep 0.05
     done
     return 1
@@ -53,12 +55,19 @@ for factor in 0 -1 nan 1000; do refused "$factor" env QT_SCALE_FACTOR="$factor" 
 # The same, as the scale a screen ends up with from other settings.
 refused "scale of 1000" env QT_SCREEN_SCALE_FACTORS=1000 "$oglon"
 refused "scale of inf" env QT_SCREEN_SCALE_FACTORS=inf "$oglon"
-refused "scale of 1e-09" env QT_SCREEN_SCALE_FACTORS=1e-9 "$oglon"
 refused "scale of 1041.67" env QT_FONT_DPI=100000 "$oglon"
 refused "scale of 64" env QT_SCALE_FACTOR=8 QT_SCREEN_SCALE_FACTORS=8 "$oglon"
 xrdb -nocpp -merge <<<'Xft.dpi: 100000'
 refused "scale of 1041.67" "$oglon"
 xrdb -remove
+# Qt 6.8 ignores a screen's own factor below 1, where 6.4 took 1e-9 to no
+# head at all: refused as above, or a head that shows.
+QT_SCREEN_SCALE_FACTORS=1e-9 "$oglon" 2>"$work/said" & pid=$!
+shown=no; shows "$pid" && shown=yes
+kill "$pid" 2>/dev/null || true
+status=0; wait "$pid" || status=$?
+{ [ $shown$status = yes0 ] || { [ "$status" -eq 1 ] && [ "$(wc -l <"$work/said")" -eq 1 ] &&
+    grep -q "scale of 1e-09" "$work/said"; }; } || fail "1e-9: status $status, said: $(cat "$work/said")"
 # A screen added later with such a scale (a monitor scaled by its name) ends
 # the program the same way.
 QT_SCREEN_SCALE_FACTORS=extra=1000 "$oglon" 2>"$work/said" & pid=$!
