@@ -8,6 +8,8 @@
 #include "pointer/sessionpointer.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -124,6 +126,67 @@ bool scaleFactorIsSane()
     return false;
 }
 
+// At 8 bits a pixel Qt draws nothing (it has no image format for such a
+// screen): the head would show as a black shape. 15 and 16 draw well. The
+// head shows on the X screen of the primary screen.
+bool screenDepthSuffices()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen || screen->depth() >= 15)
+        return true;
+    std::fprintf(stderr,
+        "oglon: the screen has a colour depth of %d bits; Oglon needs at least 15\n",
+        screen->depth());
+    return false;
+}
+
+// The scale Qt gives a screen is QT_SCALE_FACTOR times the screen's own,
+// from QT_SCREEN_SCALE_FACTORS or the fonts' DPI (QT_FONT_DPI, Xft.dpi): out
+// of bounds too, the head is a pixel small, gone, or gigabytes big.
+bool screenScalesAreSane()
+{
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const qreal scale = screen->devicePixelRatio();
+        if (scale >= 0.25 && scale <= 8) // false for NaN
+            continue;
+        std::fprintf(stderr,
+            "oglon: the screen '%s' has a scale of %g; Oglon needs one from 0.25 to 8 (see "
+            "QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS, QT_FONT_DPI and Xft.dpi)\n",
+            qPrintable(screen->name()), scale);
+        return false;
+    }
+    return true;
+}
+
+// A screen added while the program runs (a monitor plugged in, scaled by
+// name in QT_SCREEN_SCALE_FACTORS) or a DPI changed meanwhile is held to the
+// same bounds: the windows go and the program ends with status 1. The checks
+// of one turn of the event loop make one.
+void endOnMadScales()
+{
+    auto *check = new QTimer(qApp);
+    check->setSingleShot(true);
+    QObject::connect(check, &QTimer::timeout, qApp, [] {
+        if (screenScalesAreSane())
+            return;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            window->hide();
+        QCoreApplication::exit(1);
+    });
+    const auto watch = [check](QScreen *screen) {
+        QObject::connect(
+            screen, &QScreen::logicalDotsPerInchChanged, check, qOverload<>(&QTimer::start));
+        QObject::connect(
+            screen, &QScreen::physicalDotsPerInchChanged, check, qOverload<>(&QTimer::start));
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, check, [watch, check](QScreen *screen) {
+        watch(screen);
+        check->start();
+    });
+}
+
 // Qt aborts when no platform plugin starts (an unknown -platform, one that
 // finds nothing to show on). While it starts, what it says is held back:
 // where it fails, the user gets one line and status 1; where it starts,
@@ -217,6 +280,9 @@ int main(int argc, char *argv[])
         qputenv("QT_XCB_NO_MITSHM", "1");
     startingQt(argc, argv);
     QApplication app(argc, argv);
+    // Refused in one line: what Qt said while starting goes unsaid.
+    if (!screenDepthSuffices() || !screenScalesAreSane())
+        return 1;
     qtStarted();
     displayCheck.reset();
     if (shm)
@@ -242,6 +308,7 @@ int main(int argc, char *argv[])
     // Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QuitOnTerminationSignals();
+    endOnMadScales();
 
     Form1 head;
     FollowPointerInWaylandSession(&head, waylandSession());

@@ -56,7 +56,9 @@ constexpr int SW_SHOW = 5;
 // that does not cross itself; 0 and 1 mean odd-even, 2 winding).
 HRGN CreatePolygonRgn(const POINT *points, int count, int fillMode);
 
-// Only the region is drawn and receives pointer input from now on.
+// Only the region is drawn and receives pointer input from now on. Where the
+// X server lets no window be shaped, says so on stderr and returns false: the
+// window shows whole.
 bool SetWindowRgn(HWND window, const HRGN &region, bool redraw);
 
 // Joins or leaves the topmost band; nothing else changes. The program always

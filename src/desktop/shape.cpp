@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <QWindow>
+#include <cstdio>
 
 QRegion HRGN::scaled(qreal ratio) const
 {
@@ -37,6 +38,13 @@ bool SetWindowRgn(HWND window, const HRGN &region, bool redraw)
     WindowKeeper::of(window)->setRegion(region);
     if (redraw)
         window->update();
+    // Without SHAPE Qt cannot shape a window either: it shows whole.
+    if (X11::available() && !X11::canShape()) {
+        std::fprintf(stderr,
+            "oglon: the X server offers Oglon no SHAPE extension; the head is shown as a "
+            "rectangle\n");
+        return false;
+    }
     return true;
 }
 

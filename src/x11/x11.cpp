@@ -46,6 +46,14 @@ Connection::~Connection()
         xcb_disconnect(m_connection);
 }
 
+bool hasExtension(xcb_connection_t *c, xcb_extension_t *extension)
+{
+    // xcb closes the whole connection on a request of an extension the
+    // server lacks, or hides from an untrusted client: ask first.
+    const xcb_query_extension_reply_t *data = xcb_get_extension_data(c, extension);
+    return data && data->present;
+}
+
 bool available()
 {
     return connection() != nullptr;
@@ -201,10 +209,16 @@ bool holdsRgb32(xcb_connection_t *c, xcb_window_t window)
 
 } // namespace
 
+bool canShape()
+{
+    xcb_connection_t *c = connection();
+    return c && hasExtension(c, &xcb_shape_id);
+}
+
 bool setShapes(unsigned long window, const QRegion &region)
 {
     xcb_connection_t *c = connection();
-    if (!c || !window)
+    if (!c || !window || !hasExtension(c, &xcb_shape_id))
         return false;
     setShape(c, xcb_window_t(window), XCB_SHAPE_SK_BOUNDING, region);
     setShape(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, region);

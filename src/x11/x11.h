@@ -54,6 +54,9 @@ std::optional<Pointer> queryPointer(unsigned long window);
 // Whether button 1 is held, from the server's pointer state.
 std::optional<bool> leftButtonDown();
 
+// Whether the server lets the program shape its windows: not without the
+// SHAPE extension, which the server also hides from an untrusted client.
+bool canShape();
 // Sets the shape drawn and the input shape to the same device pixels.
 bool setShapes(unsigned long window, const QRegion &region);
 

@@ -19,6 +19,9 @@ xcb_window_t rootWindow(xcb_connection_t *c);
 
 xcb_atom_t atom(xcb_connection_t *c, const char *name);
 
+// Whether the server offers the extension to this client.
+bool hasExtension(xcb_connection_t *c, xcb_extension_t *extension);
+
 // An xcb reply (or error), freed when it goes.
 struct FreeReply
 {
