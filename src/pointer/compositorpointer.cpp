@@ -128,6 +128,7 @@ CompositorPointer::CompositorPointer(
     connect(&m_firstReport, &QTimer::timeout, this, &CompositorPointer::noReportInTime);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &CompositorPointer::retry);
+    connect(FallbackPointerSource(), &PointerSource::due, this, &PointerSource::due);
     // Every way out passes here: Exit, a termination signal, the window
     // manager closing the head.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CompositorPointer::shutDown);
@@ -254,6 +255,17 @@ bool CompositorPointer::reportsStopped()
         requestReports();
     }
     return moved;
+}
+
+// While the reports are missing each of the pacer's checks reads the X
+// server's pointer (see reportsStopped): the server holds that question until
+// the check is due, so that a check wakes the program once instead of three
+// times (the timer, Qt's X reader, the answer).
+bool CompositorPointer::readIn(HWND, int milliseconds)
+{
+    PointerSource *x = FallbackPointerSource();
+    return m_following && m_sinceReport.elapsed() + milliseconds >= SilenceTimeout
+        && x->readIn(nullptr, milliseconds);
 }
 
 std::optional<CursorReading> CompositorPointer::read(HWND window)
