@@ -22,6 +22,11 @@ constexpr int FirstReportTimeout = 1500;
 // How long the reports may be missing while the X server sees the pointer
 // move before the helper is thought lost.
 constexpr int SilenceTimeout = 2000;
+// While the reports are missing, how often the compositor is asked whether
+// the helper still runs: at every fourth of the pacer's checks at rest (2 s
+// apart). A question and its answer wake the program about three times,
+// which keeps it below one wake-up a second at rest.
+constexpr int QuestionInterval = 7500;
 // The retries after a fallback: the first after 2 s, then twice as long
 // each time, up to a minute.
 constexpr int FirstRetry = 2000, LongestRetry = 60000;
@@ -236,25 +241,37 @@ bool CompositorPointer::received(const double (&values)[6])
 // The X server sees the pointer over X11 windows, the head among them. When
 // its pointer moved while the compositor said nothing for a while, the
 // helper has stopped reporting: it is started again, and the first-report
-// timeout falls back if that does not help. Asked at the pacer's checks,
-// which come at least every 2 s.
+// timeout falls back if that does not help. Over other windows only the
+// compositor sees the pointer, so while the reports are missing it is asked
+// now and then whether the helper still runs (a subclass that can ask does).
+// Asked at the pacer's checks, which come at least every 2 s.
 bool CompositorPointer::reportsStopped()
 {
     if (m_sinceReport.elapsed() < SilenceTimeout) {
         m_xPointer.reset();
         return false;
     }
+    if (!m_sinceQuestion.isValid() || m_sinceQuestion.elapsed() >= QuestionInterval) {
+        m_sinceQuestion.start();
+        askHelperRunning();
+    }
     const std::optional<CursorReading> x = FallbackPointerSource()->read(nullptr);
     if (!x)
         return false;
     const bool moved = m_xPointer && x->screen != *m_xPointer;
     m_xPointer = x->screen;
-    if (moved) {
-        m_xPointer.reset();
-        stopReports();
-        requestReports();
-    }
+    if (moved)
+        restartHelper();
     return moved;
+}
+
+void CompositorPointer::restartHelper()
+{
+    if (failed() || m_quitting || m_firstReport.isActive())
+        return;
+    m_xPointer.reset();
+    stopReports();
+    requestReports();
 }
 
 // While the reports are missing each of the pacer's checks reads the X

@@ -52,6 +52,9 @@ bool ReportInRange(const double (&values)[6], QSize screens);
 // again once reports come. The X server still sees the pointer over X11
 // windows: when its pointer moves while no report has come for 2 s, the
 // helper is started again, and the source falls back if it stays silent.
+// Elsewhere only the compositor sees the pointer: while no report comes, a
+// subclass that can asks it whether the helper still runs (after 2 s, then
+// about every 8 s), and the helper is started again if not.
 // A subclass names the compositor's bus name and starts its helper:
 // startReports() runs once the receiver is in place and again at each
 // retry, stopReports() undoes it (on failure, at exit, and from the
@@ -96,6 +99,13 @@ protected:
     // falls back with what the program can tell; a subclass may ask
     // the compositor why first.
     virtual void noReportInTime();
+    // Asked now and then while the reports are missing: a subclass that can
+    // ask the compositor whether its helper still runs does so, and calls
+    // restartHelper() when it does not.
+    virtual void askHelperRunning() { }
+    // The helper stopped: it is started again, and the first report's
+    // deadline falls back if that does not help. Nothing while it starts.
+    void restartHelper();
     // Falls back: the helper is stopped, lost() sent (once, however many
     // retries fail), and a retry set for later.
     void fail(const QString &problem);
@@ -121,6 +131,7 @@ private:
     QTimer m_retry;
     int m_retryDelay = 0;
     QElapsedTimer m_sinceReport;
+    QElapsedTimer m_sinceQuestion; // asked whether the helper runs
     // The X server's pointer when the reports were last found silent.
     std::optional<POINT> m_xPointer;
     int m_dropped = 0; // reports out of range

@@ -26,6 +26,9 @@ const QString ScriptingPath = QStringLiteral("/Scripting");
 const QString ScriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
 const QString ScriptInterface = QStringLiteral("org.kde.kwin.Script");
 constexpr int UnloadTimeout = 1000;
+// KWin answers at once; a question left unanswered this long is dropped, and
+// asked again later.
+constexpr int QuestionTimeout = 1000;
 
 // The user's runtime directory when it is a real directory only they may
 // enter; anything else is not private enough for a script KWin will run.
@@ -273,12 +276,28 @@ void KWinPointer::checkLoaded()
         });
 }
 
+// Another program may have stopped the script (Script.stop on its object),
+// which KWin then no longer holds; nothing else tells.
+void KWinPointer::askHelperRunning()
+{
+    if (m_pluginName.isEmpty())
+        return;
+    ask(
+        scriptingCall(QStringLiteral("isScriptLoaded"), { m_pluginName }),
+        [this](const QDBusMessage &reply) {
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().value(0).toBool())
+                restartHelper();
+        },
+        QuestionTimeout);
+}
+
 // Hands KWin's answer to `then`, unless the script it was about was given up
 // in the meantime.
-void KWinPointer::ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then)
+void KWinPointer::ask(
+    const QDBusMessage &call, std::function<void(const QDBusMessage &)> then, int timeout)
 {
     auto *watcher
-        = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+        = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, timeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [this, name = m_pluginName, then](QDBusPendingCallWatcher *w) {
             w->deleteLater();

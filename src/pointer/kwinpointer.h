@@ -47,6 +47,7 @@ public:
 protected:
     void startReports() override;
     void stopReports() override;
+    void askHelperRunning() override;
 
 private:
     struct LoadedScript
@@ -60,7 +61,8 @@ private:
     void loadScript();
     void runScript(int id, const QStringList &usedPaths);
     void checkLoaded();
-    void ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then);
+    void ask(
+        const QDBusMessage &call, std::function<void(const QDBusMessage &)> then, int timeout = -1);
     QDBusMessage scriptingCall(const QString &method, const QVariantList &arguments) const;
     QDBusMessage introspect(const QString &path) const;
 
