@@ -203,6 +203,7 @@ int main(int argc, char *argv[])
 {
     if (answerInfoOption(argc, argv))
         return 0;
+    EndOnTerminationSignals();
     std::optional<DisplayCheck> displayCheck;
     if (!choosePlatform(argc, argv) || !xDisplayOpens(argc, argv, displayCheck)
         || !scaleFactorIsSane())
