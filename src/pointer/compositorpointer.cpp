@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
 #include <QGuiApplication>
@@ -27,6 +28,9 @@ constexpr int SilenceTimeout = 2000;
 // apart). A question and its answer wake the program about three times,
 // which keeps it below one wake-up a second at rest.
 constexpr int QuestionInterval = 7500;
+// The bus answers at once; one that has not answered within this time is
+// taken for one that does not answer at all.
+constexpr int BusAnswerTimeout = 1000;
 // The retries after a fallback: the first after 2 s, then twice as long
 // each time, up to a minute.
 constexpr int FirstRetry = 2000, LongestRetry = 60000;
@@ -177,14 +181,41 @@ void CompositorPointer::start()
 }
 
 // Also each later attempt after a fallback: the compositor may have been
-// busy, restarted, or had the helper stopped.
+// busy, restarted, or had the helper stopped. The bus's answer is waited
+// for in the event loop.
 void CompositorPointer::retry()
 {
     m_retry.stop();
+    if (m_askingOwner)
+        return;
+    m_askingOwner = true;
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("GetNameOwner"));
+    call << m_service;
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call, BusAnswerTimeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        m_askingOwner = false;
+        const QDBusPendingReply<QString> owner = *w;
+        const QDBusError::ErrorType error
+            = owner.isError() ? owner.error().type() : QDBusError::NoError;
+        if (m_quitting)
+            return;
+        if (error == QDBusError::NoError)
+            return takeReports(owner.value());
+        if (error == QDBusError::NoReply || error == QDBusError::Timeout
+            || error == QDBusError::TimedOut)
+            return fail(QStringLiteral("the session bus does not answer"));
+        fail(name() + QStringLiteral(" is not on the session bus"));
+    });
+}
+
+void CompositorPointer::takeReports(const QString &owner)
+{
+    m_sender = owner;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    m_sender = bus.interface()->serviceOwner(m_service);
-    if (m_sender.isEmpty())
-        return fail(name() + QStringLiteral(" is not on the session bus"));
     if (!m_receiver) {
         m_receiver = std::make_unique<CompositorReceiver>(this);
         if (!bus.registerVirtualObject(reportPath(), m_receiver.get())) {

@@ -58,7 +58,9 @@ bool ReportInRange(const double (&values)[6], QSize screens);
 // A subclass names the compositor's bus name and starts its helper:
 // startReports() runs once the receiver is in place and again at each
 // retry, stopReports() undoes it (on failure, at exit, and from the
-// subclass's own destructor); both must be safe to call again.
+// subclass's own destructor); both must be safe to call again. No call to
+// the session bus waits for its answer but stopReports() at exit (quitting()),
+// for at most a second or so.
 class CompositorPointer : public PointerSource
 {
     Q_OBJECT
@@ -110,6 +112,9 @@ protected:
     // retries fail), and a retry set for later.
     void fail(const QString &problem);
     bool failed() const { return !m_problem.isEmpty(); }
+    // The program is ending: stopReports() may wait, briefly, for the
+    // compositor to have stopped the helper.
+    bool quitting() const { return m_quitting; }
     HWND head() const { return m_head; }
 
 private:
@@ -118,6 +123,7 @@ private:
     bool received(const double (&values)[6]);
     void requestReports();
     void retry();
+    void takeReports(const QString &owner);
     bool reportsStopped();
     void shutDown();
 
@@ -141,6 +147,7 @@ private:
     bool m_following = false; // a report with the head's frame came
     bool m_listening = false;
     bool m_fallenBack = false; // lost() sent and no ready() since
+    bool m_askingOwner = false; // the bus who owns the compositor's name
     bool m_quitting = false;
     QString m_problem;
 };

@@ -131,16 +131,21 @@ KWinPointer::~KWinPointer()
     stopReports();
 }
 
+// A name of this process's own for the head's window role: how KWin 6,
+// which tells scripts no window ids, finds the head.
+void KWinPointer::nameHead(HWND head)
+{
+    if (!head->windowRole().isEmpty())
+        return;
+    head->setWindowRole(QStringLiteral("oglon-pointer-%1-%2")
+                            .arg(QCoreApplication::applicationPid())
+                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+}
+
 void KWinPointer::startReports()
 {
     if (m_headId == 0) {
-        // A name of this process's own for the head's window role: how KWin
-        // 6, which tells scripts no window ids, finds the head. It must be
-        // there before the head is first mapped, when KWin reads it.
-        head()->setWindowRole(
-            QStringLiteral("oglon-pointer-%1-%2")
-                .arg(QCoreApplication::applicationPid())
-                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        nameHead(head());
         m_headId = head()->winId();
         removeLeftovers();
     }
@@ -321,10 +326,13 @@ void KWinPointer::stopReports()
 {
     m_pluginName.clear();
     for (const LoadedScript &script : m_scripts) {
-        // Waited for, so that the script is gone before the program is.
-        QDBusConnection::sessionBus().call(
-            scriptingCall(QStringLiteral("unloadScript"), { script.name }), QDBus::Block,
-            UnloadTimeout);
+        const QDBusMessage unload = scriptingCall(QStringLiteral("unloadScript"), { script.name });
+        // At exit waited for, so that the script is gone before the program
+        // is; while the program runs, never.
+        if (quitting())
+            QDBusConnection::sessionBus().call(unload, QDBus::Block, UnloadTimeout);
+        else
+            QDBusConnection::sessionBus().asyncCall(unload, UnloadTimeout);
     }
     m_scripts.clear();
     m_privateDir.reset();

@@ -37,6 +37,9 @@ class KWinPointer : public CompositorPointer
 public:
     // KWin's name on the session bus.
     static QString service();
+    // Gives the head the window role by which the script finds it under
+    // KWin 6. KWin reads it when the head is first mapped: before then.
+    static void nameHead(HWND head);
 
     // The source for the given head window; start() loads the script.
     explicit KWinPointer(HWND head, QObject *parent = nullptr);
