@@ -3,6 +3,7 @@
 // window first (and the pointer's source for it), then the event loop.
 #include "app/translation.h"
 #include "desktop/desktop.h"
+#include "desktop/sessionbus.h"
 #include "desktop/signals.h"
 #include "head/form1.h"
 #include "pointer/sessionpointer.h"
@@ -266,6 +267,7 @@ int main(int argc, char *argv[])
 {
     if (answerInfoOption(argc, argv))
         return 0;
+    EndOnTerminationSignals();
     std::optional<DisplayCheck> displayCheck;
     if (!choosePlatform(argc, argv) || !xDisplayOpens(argc, argv, displayCheck)
         || !scaleFactorIsSane())
@@ -278,12 +280,16 @@ int main(int argc, char *argv[])
     const bool shm = !has("QT_XCB_NO_MITSHM");
     if (shm)
         qputenv("QT_XCB_NO_MITSHM", "1");
+    // Qt waits on the session bus as it starts: one that never answers is
+    // kept from it.
+    SessionBusCheck sessionBus;
     startingQt(argc, argv);
     QApplication app(argc, argv);
     // Refused in one line: what Qt said while starting goes unsaid.
     if (!screenDepthSuffices() || !screenScalesAreSane())
         return 1;
     qtStarted();
+    sessionBus.qtStarted();
     displayCheck.reset();
     if (shm)
         qunsetenv("QT_XCB_NO_MITSHM");

@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
 #include <QGuiApplication>
@@ -22,6 +23,14 @@ constexpr int FirstReportTimeout = 1500;
 // How long the reports may be missing while the X server sees the pointer
 // move before the helper is thought lost.
 constexpr int SilenceTimeout = 2000;
+// While the reports are missing, how often the compositor is asked whether
+// the helper still runs: at every fourth of the pacer's checks at rest (2 s
+// apart). A question and its answer wake the program about three times,
+// which keeps it below one wake-up a second at rest.
+constexpr int QuestionInterval = 7500;
+// The bus answers at once; one that has not answered within this time is
+// taken for one that does not answer at all.
+constexpr int BusAnswerTimeout = 1000;
 // The retries after a fallback: the first after 2 s, then twice as long
 // each time, up to a minute.
 constexpr int FirstRetry = 2000, LongestRetry = 60000;
@@ -128,6 +137,7 @@ CompositorPointer::CompositorPointer(
     connect(&m_firstReport, &QTimer::timeout, this, &CompositorPointer::noReportInTime);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &CompositorPointer::retry);
+    connect(FallbackPointerSource(), &PointerSource::due, this, &PointerSource::due);
     // Every way out passes here: Exit, a termination signal, the window
     // manager closing the head.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CompositorPointer::shutDown);
@@ -171,14 +181,41 @@ void CompositorPointer::start()
 }
 
 // Also each later attempt after a fallback: the compositor may have been
-// busy, restarted, or had the helper stopped.
+// busy, restarted, or had the helper stopped. The bus's answer is waited
+// for in the event loop.
 void CompositorPointer::retry()
 {
     m_retry.stop();
+    if (m_askingOwner)
+        return;
+    m_askingOwner = true;
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("GetNameOwner"));
+    call << m_service;
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call, BusAnswerTimeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        m_askingOwner = false;
+        const QDBusPendingReply<QString> owner = *w;
+        const QDBusError::ErrorType error
+            = owner.isError() ? owner.error().type() : QDBusError::NoError;
+        if (m_quitting)
+            return;
+        if (error == QDBusError::NoError)
+            return takeReports(owner.value());
+        if (error == QDBusError::NoReply || error == QDBusError::Timeout
+            || error == QDBusError::TimedOut)
+            return fail(QStringLiteral("the session bus does not answer"));
+        fail(name() + QStringLiteral(" is not on the session bus"));
+    });
+}
+
+void CompositorPointer::takeReports(const QString &owner)
+{
+    m_sender = owner;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    m_sender = bus.interface()->serviceOwner(m_service);
-    if (m_sender.isEmpty())
-        return fail(name() + QStringLiteral(" is not on the session bus"));
     if (!m_receiver) {
         m_receiver = std::make_unique<CompositorReceiver>(this);
         if (!bus.registerVirtualObject(reportPath(), m_receiver.get())) {
@@ -235,25 +272,48 @@ bool CompositorPointer::received(const double (&values)[6])
 // The X server sees the pointer over X11 windows, the head among them. When
 // its pointer moved while the compositor said nothing for a while, the
 // helper has stopped reporting: it is started again, and the first-report
-// timeout falls back if that does not help. Asked at the pacer's checks,
-// which come at least every 2 s.
+// timeout falls back if that does not help. Over other windows only the
+// compositor sees the pointer, so while the reports are missing it is asked
+// now and then whether the helper still runs (a subclass that can ask does).
+// Asked at the pacer's checks, which come at least every 2 s.
 bool CompositorPointer::reportsStopped()
 {
     if (m_sinceReport.elapsed() < SilenceTimeout) {
         m_xPointer.reset();
         return false;
     }
+    if (!m_sinceQuestion.isValid() || m_sinceQuestion.elapsed() >= QuestionInterval) {
+        m_sinceQuestion.start();
+        askHelperRunning();
+    }
     const std::optional<CursorReading> x = FallbackPointerSource()->read(nullptr);
     if (!x)
         return false;
     const bool moved = m_xPointer && x->screen != *m_xPointer;
     m_xPointer = x->screen;
-    if (moved) {
-        m_xPointer.reset();
-        stopReports();
-        requestReports();
-    }
+    if (moved)
+        restartHelper();
     return moved;
+}
+
+void CompositorPointer::restartHelper()
+{
+    if (failed() || m_quitting || m_firstReport.isActive())
+        return;
+    m_xPointer.reset();
+    stopReports();
+    requestReports();
+}
+
+// While the reports are missing each of the pacer's checks reads the X
+// server's pointer (see reportsStopped): the server holds that question until
+// the check is due, so that a check wakes the program once instead of three
+// times (the timer, Qt's X reader, the answer).
+bool CompositorPointer::readIn(HWND, int milliseconds)
+{
+    PointerSource *x = FallbackPointerSource();
+    return m_following && m_sinceReport.elapsed() + milliseconds >= SilenceTimeout
+        && x->readIn(nullptr, milliseconds);
 }
 
 std::optional<CursorReading> CompositorPointer::read(HWND window)

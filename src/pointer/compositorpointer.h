@@ -52,10 +52,15 @@ bool ReportInRange(const double (&values)[6], QSize screens);
 // again once reports come. The X server still sees the pointer over X11
 // windows: when its pointer moves while no report has come for 2 s, the
 // helper is started again, and the source falls back if it stays silent.
+// Elsewhere only the compositor sees the pointer: while no report comes, a
+// subclass that can asks it whether the helper still runs (after 2 s, then
+// about every 8 s), and the helper is started again if not.
 // A subclass names the compositor's bus name and starts its helper:
 // startReports() runs once the receiver is in place and again at each
 // retry, stopReports() undoes it (on failure, at exit, and from the
-// subclass's own destructor); both must be safe to call again.
+// subclass's own destructor); both must be safe to call again. No call to
+// the session bus waits for its answer but stopReports() at exit (quitting()),
+// for at most a second or so.
 class CompositorPointer : public PointerSource
 {
     Q_OBJECT
@@ -71,6 +76,7 @@ public:
     QString problem() const { return m_problem; }
 
     std::optional<CursorReading> read(HWND window) override;
+    bool readIn(HWND window, int milliseconds) override;
     bool reportsMotion() const override { return true; }
     void listen(bool on) override { m_listening = on; }
 
@@ -95,10 +101,20 @@ protected:
     // falls back with what the program can tell; a subclass may ask
     // the compositor why first.
     virtual void noReportInTime();
+    // Asked now and then while the reports are missing: a subclass that can
+    // ask the compositor whether its helper still runs does so, and calls
+    // restartHelper() when it does not.
+    virtual void askHelperRunning() { }
+    // The helper stopped: it is started again, and the first report's
+    // deadline falls back if that does not help. Nothing while it starts.
+    void restartHelper();
     // Falls back: the helper is stopped, lost() sent (once, however many
     // retries fail), and a retry set for later.
     void fail(const QString &problem);
     bool failed() const { return !m_problem.isEmpty(); }
+    // The program is ending: stopReports() may wait, briefly, for the
+    // compositor to have stopped the helper.
+    bool quitting() const { return m_quitting; }
     HWND head() const { return m_head; }
 
 private:
@@ -107,6 +123,7 @@ private:
     bool received(const double (&values)[6]);
     void requestReports();
     void retry();
+    void takeReports(const QString &owner);
     bool reportsStopped();
     void shutDown();
 
@@ -120,6 +137,7 @@ private:
     QTimer m_retry;
     int m_retryDelay = 0;
     QElapsedTimer m_sinceReport;
+    QElapsedTimer m_sinceQuestion; // asked whether the helper runs
     // The X server's pointer when the reports were last found silent.
     std::optional<POINT> m_xPointer;
     int m_dropped = 0; // reports out of range
@@ -129,6 +147,7 @@ private:
     bool m_following = false; // a report with the head's frame came
     bool m_listening = false;
     bool m_fallenBack = false; // lost() sent and no ready() since
+    bool m_askingOwner = false; // the bus who owns the compositor's name
     bool m_quitting = false;
     QString m_problem;
 };

@@ -149,9 +149,10 @@ void GnomePointer::stopReports()
     m_subscribed = false;
     const QDBusMessage call
         = methodCall(ReporterPath, ReporterInterface, QStringLiteral("Unsubscribe"));
-    // Waited for, so that the shell forgets this process before it is gone;
-    // not from a shell that left a question unanswered.
-    if (m_shellUnresponsive)
+    // At exit waited for, so that the shell forgets this process before it
+    // is gone; not from a shell that left a question unanswered, and never
+    // while the program runs.
+    if (m_shellUnresponsive || !quitting())
         QDBusConnection::sessionBus().asyncCall(call, AnswerTimeout);
     else
         QDBusConnection::sessionBus().call(call, QDBus::Block, AnswerTimeout);

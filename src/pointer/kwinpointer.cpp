@@ -26,6 +26,9 @@ const QString ScriptingPath = QStringLiteral("/Scripting");
 const QString ScriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
 const QString ScriptInterface = QStringLiteral("org.kde.kwin.Script");
 constexpr int UnloadTimeout = 1000;
+// KWin answers at once; a question left unanswered this long is dropped, and
+// asked again later.
+constexpr int QuestionTimeout = 1000;
 
 // The user's runtime directory when it is a real directory only they may
 // enter; anything else is not private enough for a script KWin will run.
@@ -128,16 +131,21 @@ KWinPointer::~KWinPointer()
     stopReports();
 }
 
+// A name of this process's own for the head's window role: how KWin 6,
+// which tells scripts no window ids, finds the head.
+void KWinPointer::nameHead(HWND head)
+{
+    if (!head->windowRole().isEmpty())
+        return;
+    head->setWindowRole(QStringLiteral("oglon-pointer-%1-%2")
+                            .arg(QCoreApplication::applicationPid())
+                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+}
+
 void KWinPointer::startReports()
 {
     if (m_headId == 0) {
-        // A name of this process's own for the head's window role: how KWin
-        // 6, which tells scripts no window ids, finds the head. It must be
-        // there before the head is first mapped, when KWin reads it.
-        head()->setWindowRole(
-            QStringLiteral("oglon-pointer-%1-%2")
-                .arg(QCoreApplication::applicationPid())
-                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        nameHead(head());
         m_headId = head()->winId();
         removeLeftovers();
     }
@@ -273,12 +281,28 @@ void KWinPointer::checkLoaded()
         });
 }
 
+// Another program may have stopped the script (Script.stop on its object),
+// which KWin then no longer holds; nothing else tells.
+void KWinPointer::askHelperRunning()
+{
+    if (m_pluginName.isEmpty())
+        return;
+    ask(
+        scriptingCall(QStringLiteral("isScriptLoaded"), { m_pluginName }),
+        [this](const QDBusMessage &reply) {
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().value(0).toBool())
+                restartHelper();
+        },
+        QuestionTimeout);
+}
+
 // Hands KWin's answer to `then`, unless the script it was about was given up
 // in the meantime.
-void KWinPointer::ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then)
+void KWinPointer::ask(
+    const QDBusMessage &call, std::function<void(const QDBusMessage &)> then, int timeout)
 {
     auto *watcher
-        = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+        = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, timeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [this, name = m_pluginName, then](QDBusPendingCallWatcher *w) {
             w->deleteLater();
@@ -302,10 +326,13 @@ void KWinPointer::stopReports()
 {
     m_pluginName.clear();
     for (const LoadedScript &script : m_scripts) {
-        // Waited for, so that the script is gone before the program is.
-        QDBusConnection::sessionBus().call(
-            scriptingCall(QStringLiteral("unloadScript"), { script.name }), QDBus::Block,
-            UnloadTimeout);
+        const QDBusMessage unload = scriptingCall(QStringLiteral("unloadScript"), { script.name });
+        // At exit waited for, so that the script is gone before the program
+        // is; while the program runs, never.
+        if (quitting())
+            QDBusConnection::sessionBus().call(unload, QDBus::Block, UnloadTimeout);
+        else
+            QDBusConnection::sessionBus().asyncCall(unload, UnloadTimeout);
     }
     m_scripts.clear();
     m_privateDir.reset();

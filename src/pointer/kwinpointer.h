@@ -37,6 +37,9 @@ class KWinPointer : public CompositorPointer
 public:
     // KWin's name on the session bus.
     static QString service();
+    // Gives the head the window role by which the script finds it under
+    // KWin 6. KWin reads it when the head is first mapped: before then.
+    static void nameHead(HWND head);
 
     // The source for the given head window; start() loads the script.
     explicit KWinPointer(HWND head, QObject *parent = nullptr);
@@ -47,6 +50,7 @@ public:
 protected:
     void startReports() override;
     void stopReports() override;
+    void askHelperRunning() override;
 
 private:
     struct LoadedScript
@@ -60,7 +64,8 @@ private:
     void loadScript();
     void runScript(int id, const QStringList &usedPaths);
     void checkLoaded();
-    void ask(const QDBusMessage &call, std::function<void(const QDBusMessage &)> then);
+    void ask(
+        const QDBusMessage &call, std::function<void(const QDBusMessage &)> then, int timeout = -1);
     QDBusMessage scriptingCall(const QString &method, const QVariantList &arguments) const;
     QDBusMessage introspect(const QString &path) const;
 

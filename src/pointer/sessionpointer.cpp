@@ -6,11 +6,19 @@
 #include "x11/x11.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QFileInfo>
 #include <QWidget>
+#include <functional>
+#include <optional>
 
 namespace {
+
+// The bus answers at once; one that has not answered within this time is
+// taken for one that does not answer at all.
+constexpr int BusAnswerTimeout = 1000;
 
 // The session bus, when there is one to ask without starting a bus of our own.
 bool sessionBusExpected()
@@ -21,12 +29,23 @@ bool sessionBusExpected()
     return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
 }
 
-bool onSessionBus(const QString &service)
+// Asks the session bus whether `service` is on it; `then` has the answer in
+// the event loop, none where the bus did not answer.
+void askOnSessionBus(
+    QObject *context, const QString &service, std::function<void(std::optional<bool>)> then)
 {
-    if (!sessionBusExpected())
-        return false;
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface()->isServiceRegistered(service);
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("NameHasOwner"));
+    call << service;
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call, BusAnswerTimeout), context);
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, context, [then](QDBusPendingCallWatcher *w) {
+            w->deleteLater();
+            const QDBusPendingReply<bool> reply = *w;
+            then(reply.isError() ? std::nullopt : std::optional<bool>(reply.value()));
+        });
 }
 
 } // namespace
@@ -58,29 +77,55 @@ void follow(CompositorPointer *source, const QString &overX11Only)
     source->start();
 }
 
+const QString OverX11Only
+    = QStringLiteral("the pupils follow the pointer only while it is over X11 windows");
+
+void takePointerFrom(PointerChoice choice, HWND head)
+{
+    switch (choice) {
+    case PointerChoice::XServer:
+        return;
+    case PointerChoice::X11WindowsOnly:
+        Say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + OverX11Only);
+        return;
+    case PointerChoice::KWin:
+        return follow(new KWinPointer(head, head), OverX11Only);
+    case PointerChoice::GnomeShell: {
+        auto *source = new GnomePointer(head, head);
+        QObject::connect(source, &GnomePointer::extensionOff, source,
+            [head](const QString &uuid) { OfferToEnableExtension(uuid, head); });
+        return follow(source, OverX11Only);
+    }
+    }
+}
+
+void noAnswer()
+{
+    Say(QStringLiteral("running through XWayland, pointer from the X server (the session bus "
+                       "does not answer): ")
+        + OverX11Only);
+}
+
 } // namespace
 
 void FollowPointerInWaylandSession(HWND head, bool waylandSession)
 {
     const bool onX11 = X11::available();
-    const bool wayland = onX11 && waylandSession;
-    const QString overX11Only
-        = QStringLiteral("the pupils follow the pointer only while it is over X11 windows");
-    switch (
-        ChoosePointerSource(waylandSession, onX11, wayland && onSessionBus(KWinPointer::service()),
-            wayland && onSessionBus(GnomePointer::service()))) {
-    case PointerChoice::XServer:
-        return;
-    case PointerChoice::X11WindowsOnly:
-        Say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + overX11Only);
-        return;
-    case PointerChoice::KWin:
-        return follow(new KWinPointer(head, head), overX11Only);
-    case PointerChoice::GnomeShell: {
-        auto *source = new GnomePointer(head, head);
-        QObject::connect(source, &GnomePointer::extensionOff, source,
-            [head](const QString &uuid) { OfferToEnableExtension(uuid, head); });
-        return follow(source, overX11Only);
-    }
-    }
+    if (!onX11 || !waylandSession || !sessionBusExpected()
+        || !QDBusConnection::sessionBus().isConnected())
+        return takePointerFrom(ChoosePointerSource(waylandSession, onX11, false), head);
+    // The bus's answers come in the event loop, once the head shows; should
+    // KWin be there, it reads the head's window role as the head is mapped.
+    KWinPointer::nameHead(head);
+    askOnSessionBus(head, KWinPointer::service(), [head](std::optional<bool> kwin) {
+        if (!kwin)
+            return noAnswer();
+        if (*kwin)
+            return takePointerFrom(ChoosePointerSource(true, true, true), head);
+        askOnSessionBus(head, GnomePointer::service(), [head](std::optional<bool> gnome) {
+            if (!gnome)
+                return noAnswer();
+            takePointerFrom(ChoosePointerSource(true, true, false, *gnome), head);
+        });
+    });
 }

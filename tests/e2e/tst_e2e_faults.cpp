@@ -1,9 +1,12 @@
-// Faults from outside: termination signals, the window manager going away
-// and coming back, the X server dying under the program.
+// Faults from outside: termination signals, a session bus that does not
+// answer, the window manager going away and coming back, the X server dying
+// under the program.
 #include "e2e.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QtTest>
 #include <csignal>
 #include <xcb/shape.h>
@@ -61,6 +64,58 @@ Window wmCheckWindow()
     return window;
 }
 
+// A session bus that does not answer: its daemon stopped ("stopped"), a
+// socket that takes connections and says nothing ("silent"), or one that
+// lets a client log in and says nothing after that ("login only").
+class DeafBus
+{
+public:
+    explicit DeafBus(const QString &kind)
+    {
+        if (kind == "stopped") {
+            m_daemon.start("dbus-daemon", { "--session", "--nofork", "--print-address=1" });
+            if (m_daemon.waitForReadyRead(Deadline))
+                m_address = QString::fromLatin1(m_daemon.readLine().trimmed());
+            ::kill(pid_t(m_daemon.processId()), SIGSTOP);
+        } else if (!kind.isEmpty() && m_server.listen(m_dir.filePath("bus"))) {
+            m_address = "unix:path=" + m_server.fullServerName();
+            if (kind == "login only")
+                QObject::connect(&m_server, &QLocalServer::newConnection, [this] { answer(); });
+        }
+    }
+    ~DeafBus()
+    {
+        if (m_daemon.processId() <= 0)
+            return;
+        ::kill(pid_t(m_daemon.processId()), SIGCONT);
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
+    }
+    QString address() const { return m_address; }
+    // A client logged in and asked on; it waits for an answer now.
+    bool waiting() const { return m_waiting; }
+
+private:
+    // The first line of the login is answered, nothing after it.
+    void answer()
+    {
+        QLocalSocket *client = m_server.nextPendingConnection();
+        QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
+            if (client->property("in").toBool())
+                m_waiting = true;
+            else if (client->readAll().contains("AUTH"))
+                client->write("OK 0123456789abcdef0123456789abcdef\r\n");
+            client->setProperty("in", true);
+        });
+    }
+
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QLocalServer m_server;
+    QString m_address;
+    bool m_waiting = false;
+};
+
 } // namespace
 
 class TestFaults : public QObject
@@ -85,21 +140,45 @@ private:
 void TestFaults::signalsEndCleanly_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGINT") << SIGINT;
-    QTest::newRow("SIGHUP") << SIGHUP;
-    QTest::newRow("SIGUSR1") << SIGUSR1;
-    QTest::newRow("SIGALRM") << SIGALRM;
-    QTest::newRow("SIGPIPE") << SIGPIPE;
+    QTest::addColumn<QString>("bus"); // none (xsession.sh's), or a DeafBus
+    QTest::newRow("SIGTERM") << SIGTERM << "";
+    QTest::newRow("SIGINT") << SIGINT << "";
+    QTest::newRow("SIGHUP") << SIGHUP << "";
+    QTest::newRow("SIGUSR1") << SIGUSR1 << "";
+    QTest::newRow("SIGALRM") << SIGALRM << "";
+    QTest::newRow("SIGPIPE") << SIGPIPE << "";
+    QTest::newRow("SIGTERM, the session bus stopped") << SIGTERM << "stopped";
+    QTest::newRow("SIGTERM, a session bus that never answers") << SIGTERM << "silent";
+    QTest::newRow("SIGTERM while Qt waits for the session bus") << SIGTERM << "login only";
 }
 
 void TestFaults::signalsEndCleanly()
 {
     QFETCH(int, signal);
+    QFETCH(QString, bus);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const DeafBus deaf(bus);
+    if (!bus.isEmpty()) {
+        QVERIFY(!deaf.address().isEmpty());
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", deaf.address());
+    }
     Oglon oglon;
-    QVERIFY(oglon.start());
     QElapsedTimer clock;
     clock.start();
+    if (bus == "login only") {
+        // Still starting, before the event loop runs.
+        oglon.process().setProcessEnvironment(environment);
+        oglon.process().setProcessChannelMode(QProcess::ForwardedChannels);
+        oglon.process().start(OGLON_BINARY, {});
+        QVERIFY(QTest::qWaitFor([&] { return deaf.waiting(); }, Deadline));
+    } else {
+        QVERIFY(oglon.start(environment));
+        if (!bus.isEmpty()) {
+            qInfo("the head showed %lld ms after the start", clock.elapsed());
+            QVERIFY(clock.elapsed() < 4000);
+        }
+    }
+    clock.restart();
     ::kill(pid_t(oglon.pid()), signal);
     QVERIFY(oglon.process().waitForFinished(2000));
     QCOMPARE(oglon.process().exitStatus(), QProcess::NormalExit);

@@ -219,6 +219,8 @@ void TestKWin::compositorFaults_data()
                                                          << "sent no report" << true << 2;
     QTest::newRow("the script stopped") << "stop"
                                         << "comes from KWin" << true << 1;
+    QTest::newRow("the script stopped, the pointer off X11") << "stop unseen"
+                                                             << "comes from KWin" << true << 1;
     QTest::newRow("a report out of range") << "hostile"
                                            << "comes from KWin" << true << 2;
     QTest::newRow("a killed Oglon's leftovers") << "leftovers"
@@ -262,15 +264,24 @@ void TestKWin::compositorFaults()
     const Window head = oglon.head();
     QVERIFY(head);
     const QPoint corner = clientRect(head).topLeft();
+    QElapsedTimer stopped;
     if (fault == "leftovers") {
         QCOMPARE(kwinScripts().size(), scripts.size() + 1);
         QCOMPARE(scriptFiles(), files + 1);
-    } else if (fault == "stop") {
+    } else if (fault.startsWith("stop")) {
+        if (fault == "stop unseen") { // followed off X11 until then
+            QString seen;
+            QVERIFY(movePointer(mFakePointer, { 100, 600 }));
+            QVERIFY2(pupilsLookAt(head, QPoint(100, 600) - corner, &seen), qPrintable(seen));
+        }
         for (const QString &script : kwinScripts()) {
             if (!scripts.contains(script))
                 kwin(script, "org.kde.kwin.Script", "stop");
         }
         QVERIFY(QTest::qWaitFor([&] { return kwinScripts() == scripts; }));
+        stopped.start();
+    }
+    if (fault == "stop") {
         // The X server sees the pointer move over the head, KWin's script
         // says nothing.
         int step = 0;
@@ -293,6 +304,8 @@ void TestKWin::compositorFaults()
     QVERIFY(recovers == ((e2e::pointer() - to).manhattanLength() > 1));
     QString seen;
     QVERIFY2(pupilsLookAt(head, to - corner, &seen), qPrintable(seen));
+    if (fault == "stop unseen")
+        qInfo("followed again %lld ms after the script stopped", stopped.elapsed());
     oglon.process.terminate();
     QVERIFY(oglon.ended());
     QCOMPARE(oglon.process.exitCode(), 0);
