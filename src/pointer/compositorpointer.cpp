@@ -309,11 +309,11 @@ void CompositorPointer::restartHelper()
 // server's pointer (see reportsStopped): the server holds that question until
 // the check is due, so that a check wakes the program once instead of three
 // times (the timer, Qt's X reader, the answer).
-bool CompositorPointer::readIn(HWND, int milliseconds)
+bool CompositorPointer::readIn(HWND, int milliseconds, bool wake)
 {
     PointerSource *x = FallbackPointerSource();
     return m_following && m_sinceReport.elapsed() + milliseconds >= SilenceTimeout
-        && x->readIn(nullptr, milliseconds);
+        && x->readIn(nullptr, milliseconds, wake);
 }
 
 std::optional<CursorReading> CompositorPointer::read(HWND window)

@@ -76,7 +76,7 @@ public:
     QString problem() const { return m_problem; }
 
     std::optional<CursorReading> read(HWND window) override;
-    bool readIn(HWND window, int milliseconds) override;
+    bool readIn(HWND window, int milliseconds, bool wake) override;
     bool reportsMotion() const override { return true; }
     void listen(bool on) override { m_listening = on; }
 

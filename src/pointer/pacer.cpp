@@ -29,7 +29,6 @@ TickPacer::TickPacer(QWidget *window, QObject *parent)
     // A coarse timer may fire early, and two ticks come closer than the
     // interval.
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &TickPacer::onTimer);
     connect(
         PointerSourceSwitch::instance(), &PointerSourceSwitch::changed, this, &TickPacer::follow);
@@ -117,12 +116,18 @@ bool TickPacer::tick()
     return moved;
 }
 
-// The next reading, `milliseconds` from now: the source takes it where it
-// can time it, else the timer.
+// The next reading, `milliseconds` from now. While the pointer moves the
+// timer wakes the pacer, and a source that can time a reading has it taken
+// just before: the server's burst of work for the answer does not meet the
+// tick's own. Steady ticks keep one running timer. At rest such a source's
+// answer wakes the pacer instead, with the timer standing by for a late one.
 void TickPacer::readIn(int milliseconds)
 {
-    m_sourceReads = milliseconds > 0 && m_source && m_source->readIn(m_window, milliseconds);
-    m_timer.start(m_sourceReads ? milliseconds + LateReading : milliseconds);
+    m_sourceReads = milliseconds > 0 && m_source
+        && m_source->readIn(m_window, milliseconds, m_listening) && m_listening;
+    const int wait = m_sourceReads ? milliseconds + LateReading : milliseconds;
+    if (m_sourceReads || !m_timer.isActive() || m_timer.interval() != wait)
+        m_timer.start(wait);
 }
 
 void TickPacer::listen(bool on)
@@ -160,10 +165,11 @@ void TickPacer::onDue()
 
 void TickPacer::onTimer()
 {
-    m_timer.stop();
     m_sourceReads = false;
-    if (!m_active)
+    if (!m_active) {
+        m_timer.stop();
         return;
+    }
     const bool moved = tick();
     if (!m_source || !m_source->reportsMotion()) {
         readIn(m_interval);

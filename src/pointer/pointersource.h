@@ -27,13 +27,15 @@ public:
     // Where the pointer is now, for the given window; none when the source
     // cannot tell at the moment.
     virtual std::optional<CursorReading> read(HWND window) = 0;
-    // Has the next reading for `window` taken `milliseconds` from now and
-    // says so by due(), at which the pacer reads it. False where the source
-    // cannot time its readings; the pacer then keeps the time itself.
-    virtual bool readIn(HWND window, int milliseconds)
+    // Has the next reading for `window` ready `milliseconds` from now, and
+    // with `wake`, says so by due(), at which the pacer reads it; without,
+    // the pacer reads it at that time. False where the source cannot time
+    // its readings; the pacer then reads at its time as it comes.
+    virtual bool readIn(HWND window, int milliseconds, bool wake)
     {
         Q_UNUSED(window);
         Q_UNUSED(milliseconds);
+        Q_UNUSED(wake);
         return false;
     }
 

@@ -41,9 +41,9 @@ public:
         return CursorReading { { screen.x(), screen.y() }, { client.x(), client.y() } };
     }
 
-    bool readIn(HWND window, int milliseconds) override
+    bool readIn(HWND window, int milliseconds, bool wake) override
     {
-        return m_query.ask(windowOf(window), milliseconds);
+        return m_query.ask(windowOf(window), milliseconds, wake);
     }
 
     bool reportsMotion() const override { return m_motion.available(); }

@@ -13,6 +13,9 @@ namespace X11 {
 
 namespace {
 
+// How many milliseconds before its time an answer comes.
+constexpr int ReadyEarly = 2;
+
 // The major opcode of XInput2 where the server offers 2.2 or later, else 0.
 // Raw events reach a 2.0 client only while no other client grabs the
 // pointer; from 2.2 on they come during grabs too.
@@ -150,7 +153,7 @@ bool TimedPointerQuery::open()
     return m_connection != nullptr;
 }
 
-bool TimedPointerQuery::ask(unsigned long window, int milliseconds)
+bool TimedPointerQuery::ask(unsigned long window, int milliseconds, bool wake)
 {
     if (milliseconds <= 0)
         return false;
@@ -171,9 +174,9 @@ bool TimedPointerQuery::ask(unsigned long window, int milliseconds)
     xcb_sync_waitcondition_t due = {};
     due.trigger.counter = m_clock;
     due.trigger.wait_type = XCB_SYNC_VALUETYPE_RELATIVE;
-    // The clock ticks in whole milliseconds: one more, so that the answer
-    // never comes before the time asked for.
-    due.trigger.wait_value.lo = uint32_t(milliseconds + 1);
+    // Ready a little before the time asked for: a timer that fires early
+    // still finds the answer in.
+    due.trigger.wait_value.lo = uint32_t(qMax(1, milliseconds - ReadyEarly));
     due.trigger.test_type = XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON;
     // No CounterNotify when the wait ends: none is that far past due.
     due.event_threshold.hi = 0x7fffffff;
@@ -183,12 +186,16 @@ bool TimedPointerQuery::ask(unsigned long window, int milliseconds)
     m_heldWindow = window;
     m_heldFor = milliseconds;
     m_sinceAsked.start();
+    m_notifier->setEnabled(wake);
     xcb_flush(c);
     return true;
 }
 
 std::optional<Pointer> TimedPointerQuery::take(unsigned long window, int freshness)
 {
+    // Unwatched, the answer may have come and wait in the socket.
+    if (m_held)
+        collect();
     std::optional<Pointer> answer;
     answer.swap(m_answer);
     if (!answer || m_answerWindow != window || m_sinceAnswer.elapsed() > freshness)
@@ -198,23 +205,32 @@ std::optional<Pointer> TimedPointerQuery::take(unsigned long window, int freshne
 
 void TimedPointerQuery::onReadable()
 {
+    if (collect())
+        emit answered();
+}
+
+// Takes in what the server sent; whether the answer came.
+bool TimedPointerQuery::collect()
+{
     xcb_connection_t *c = m_connection->get();
     // No event is asked for on this connection; reading for one takes in
     // what the server sent.
     while (const Reply<xcb_generic_event_t> unasked { xcb_poll_for_event(c) }) { }
     // It failed: no more questions on it.
-    if (xcb_connection_has_error(c))
-        return close();
+    if (xcb_connection_has_error(c)) {
+        close();
+        return false;
+    }
     void *reply = nullptr;
     xcb_generic_error_t *error = nullptr;
     if (!m_held || !xcb_poll_for_reply(c, *m_held, &reply, &error))
-        return;
+        return false;
     m_held.reset();
     // A window that went meanwhile answers with an error: no answer.
     m_answer = pointerFrom(static_cast<xcb_query_pointer_reply_t *>(reply), error);
     m_answerWindow = m_heldWindow;
     m_sinceAnswer.start();
-    emit answered();
+    return true;
 }
 
 void TimedPointerQuery::close()

@@ -39,7 +39,8 @@ private:
 };
 
 // One question about the pointer at a time, on a connection of the
-// program's own, answered by the X server at the moment the program names:
+// program's own, answered by the X server just before the moment the
+// program names:
 // the server holds the question (SYNC's Await on SERVERTIME, its own clock,
 // which no client can set) until then. The answer wakes the program once,
 // when it comes; nothing ever waits for it.
@@ -52,11 +53,13 @@ public:
     ~TimedPointerQuery() override;
 
     // Asks where the pointer is relative to `window` (0: the root window),
-    // to be answered `milliseconds` from now; answered() follows. A question
+    // to be answered a little before `milliseconds` from now. With `wake`,
+    // the answer wakes the program and answered() follows; without, take()
+    // finds it when it is wanted, and the program sleeps on until then. A question
     // still held past that time is dropped. False where the server keeps no
     // clock, no connection of the program's own opens, or the question
     // before is answered first: anything asked now would wait behind it.
-    bool ask(unsigned long window, int milliseconds);
+    bool ask(unsigned long window, int milliseconds, bool wake);
     // The last answer, if it is for `window` and came at most `freshness`
     // milliseconds ago; each answer is taken once.
     std::optional<Pointer> take(unsigned long window, int freshness);
@@ -66,6 +69,7 @@ signals:
 
 private:
     bool open();
+    bool collect();
     void onReadable();
     void close();
 
