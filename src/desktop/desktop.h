@@ -83,8 +83,7 @@ class PixelWriter
 public:
     PixelWriter() = default;
     ~PixelWriter();
-    PixelWriter(const PixelWriter &) = delete;
-    PixelWriter &operator=(const PixelWriter &) = delete;
+    Q_DISABLE_COPY(PixelWriter)
 
     // The pixels' top-left at `at`, in the window's device pixels. False
     // where that cannot be done (no X server, a window whose pixels are laid
@@ -142,8 +141,7 @@ class DisplayCheck
 public:
     explicit DisplayCheck(const char *display);
     ~DisplayCheck();
-    DisplayCheck(const DisplayCheck &) = delete;
-    DisplayCheck &operator=(const DisplayCheck &) = delete;
+    Q_DISABLE_COPY(DisplayCheck)
 
     bool opened() const;
 

@@ -86,6 +86,15 @@ void Say(const QString &line)
     std::fprintf(stderr, "oglon: %s\n", qPrintable(line));
 }
 
+QDBusPendingCallWatcher *AskSessionBus(const QString &method, const QString &name, QObject *parent)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"), method);
+    call << name;
+    return new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call, BusAnswerTimeout), parent);
+}
+
 std::optional<CursorReading> MapFromCompositor(QPointF pointer, QRectF frame, QSize client)
 {
     if (!(frame.width() > 0 && frame.height() > 0) || client.isEmpty())
@@ -189,12 +198,7 @@ void CompositorPointer::retry()
     if (m_askingOwner)
         return;
     m_askingOwner = true;
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
-        QStringLiteral("GetNameOwner"));
-    call << m_service;
-    auto *watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(call, BusAnswerTimeout), this);
+    auto *watcher = AskSessionBus(QStringLiteral("GetNameOwner"), m_service, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         m_askingOwner = false;

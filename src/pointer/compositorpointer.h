@@ -17,10 +17,15 @@
 #include <memory>
 
 class CompositorReceiver;
+class QDBusPendingCallWatcher;
 class QDBusServiceWatcher;
 
 // Says `line` on stderr, after "oglon: ", as the program tells what it does.
 void Say(const QString &line);
+// Asks the session bus itself `method` (GetNameOwner, NameHasOwner) about
+// the bus name `name`, waiting for nothing: the answer comes to the
+// watcher's finished(), an error where the bus did not answer within a second.
+QDBusPendingCallWatcher *AskSessionBus(const QString &method, const QString &name, QObject *parent);
 
 // Turns the compositor's logical pointer and frame into the program's screen
 // and client pixels. The frame's size against the client area's size as the

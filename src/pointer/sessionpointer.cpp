@@ -16,10 +16,6 @@
 
 namespace {
 
-// The bus answers at once; one that has not answered within this time is
-// taken for one that does not answer at all.
-constexpr int BusAnswerTimeout = 1000;
-
 // The session bus, when there is one to ask without starting a bus of our own.
 bool sessionBusExpected()
 {
@@ -34,12 +30,7 @@ bool sessionBusExpected()
 void askOnSessionBus(
     QObject *context, const QString &service, std::function<void(std::optional<bool>)> then)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
-        QStringLiteral("NameHasOwner"));
-    call << service;
-    auto *watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(call, BusAnswerTimeout), context);
+    auto *watcher = AskSessionBus(QStringLiteral("NameHasOwner"), service, context);
     QObject::connect(
         watcher, &QDBusPendingCallWatcher::finished, context, [then](QDBusPendingCallWatcher *w) {
             w->deleteLater();

@@ -19,8 +19,7 @@ class WindowWatch : public QAbstractNativeEventFilter
 public:
     WindowWatch();
     ~WindowWatch() override;
-    WindowWatch(const WindowWatch &) = delete;
-    WindowWatch &operator=(const WindowWatch &) = delete;
+    Q_DISABLE_COPY(WindowWatch)
 
     std::function<void(unsigned long)> destroyed;
     std::function<void(unsigned long)> mapped;

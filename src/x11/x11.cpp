@@ -102,6 +102,12 @@ std::optional<bool> leftButtonDown()
 
 namespace {
 
+// Qt's connection, for a window of the program's; none without either.
+xcb_connection_t *connectionFor(unsigned long window)
+{
+    return window ? connection() : nullptr;
+}
+
 void setShape(
     xcb_connection_t *c, xcb_window_t window, xcb_shape_kind_t kind, const QRegion &region)
 {
@@ -215,45 +221,42 @@ bool canShape()
     return c && hasExtension(c, &xcb_shape_id);
 }
 
-bool setShapes(unsigned long window, const QRegion &region)
+void setShapes(unsigned long window, const QRegion &region)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window || !hasExtension(c, &xcb_shape_id))
-        return false;
+    xcb_connection_t *c = connectionFor(window);
+    if (!c || !hasExtension(c, &xcb_shape_id))
+        return;
     setShape(c, xcb_window_t(window), XCB_SHAPE_SK_BOUNDING, region);
     setShape(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, region);
     xcb_flush(c);
-    return true;
 }
 
-bool setOnTopLayer(unsigned long window, bool onTop)
+void setOnTopLayer(unsigned long window, bool onTop)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return false;
+    xcb_connection_t *c = connectionFor(window);
+    if (!c)
+        return;
     constexpr uint32_t NormalLayer = 4;
     constexpr uint32_t OnTopLayer = 6;
     tellWindowManager(c, xcb_window_t(window), "_WIN_LAYER", { onTop ? OnTopLayer : NormalLayer });
-    return true;
 }
 
-bool addState(unsigned long window, const char *state)
+void addState(unsigned long window, const char *state)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return false;
+    xcb_connection_t *c = connectionFor(window);
+    if (!c)
+        return;
     constexpr uint32_t Add = 1;
     constexpr uint32_t FromApplication = 1;
     tellWindowManager(
         c, xcb_window_t(window), "_NET_WM_STATE", { Add, atom(c, state), 0, FromApplication });
-    return true;
 }
 
-bool setStates(unsigned long window, const QList<QByteArray> &states, StateChange change)
+void setStates(unsigned long window, const QList<QByteArray> &states, StateChange change)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return false;
+    xcb_connection_t *c = connectionFor(window);
+    if (!c)
+        return;
     QVector<xcb_atom_t> atoms;
     for (const QByteArray &state : states)
         atoms.append(atom(c, state.constData()));
@@ -262,30 +265,28 @@ bool setStates(unsigned long window, const QList<QByteArray> &states, StateChang
         xcb_window_t(window), atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
         atoms.constData());
     xcb_flush(c);
-    return true;
 }
 
-bool resizeTo(unsigned long window, QSize size)
+void resizeTo(unsigned long window, QSize size)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return false;
+    xcb_connection_t *c = connectionFor(window);
+    if (!c)
+        return;
     const Reply<xcb_get_geometry_reply_t> now(
         xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window)), nullptr));
     if (now && now->width == size.width() && now->height == size.height())
-        return true;
+        return;
     const uint32_t values[] = { uint32_t(size.width()), uint32_t(size.height()) };
     xcb_configure_window(
         c, xcb_window_t(window), XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
     xcb_flush(c);
-    return true;
 }
 
-bool moveClientTo(unsigned long window, QPoint rootPoint)
+void moveClientTo(unsigned long window, QPoint rootPoint)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return false;
+    xcb_connection_t *c = connectionFor(window);
+    if (!c)
+        return;
     const auto id = xcb_window_t(window);
     // Only a frame that adds something (a caption) needs the client area's
     // own place; where frame and client coincide, any gravity agrees.
@@ -294,17 +295,15 @@ bool moveClientTo(unsigned long window, QPoint rootPoint)
     const uint32_t values[] = { uint32_t(rootPoint.x()), uint32_t(rootPoint.y()) };
     xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
     xcb_flush(c);
-    return true;
 }
 
-bool mapWindow(unsigned long window)
+void mapWindow(unsigned long window)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window)
-        return false;
+    xcb_connection_t *c = connectionFor(window);
+    if (!c)
+        return;
     xcb_map_window(c, xcb_window_t(window));
     xcb_flush(c);
-    return true;
 }
 
 uint32_t createPixelContext(unsigned long window)

@@ -1,7 +1,7 @@
 // The one room that speaks the X protocol: what the toolkit has no API for,
 // in the program's own terms. Window ids are the native ids Qt gives out.
-// Each call returns false (or nothing) when the program does not run on an
-// X server.
+// Each call does nothing (or returns nothing) when the program does not run
+// on an X server.
 #pragma once
 
 #include <QByteArray>
@@ -29,8 +29,7 @@ class Connection
 public:
     explicit Connection(const char *display = nullptr);
     ~Connection();
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
+    Q_DISABLE_COPY(Connection)
 
     bool isOpen() const { return m_connection != nullptr; }
     xcb_connection_t *get() const { return m_connection; }
@@ -58,31 +57,31 @@ std::optional<bool> leftButtonDown();
 // SHAPE extension, which the server also hides from an untrusted client.
 bool canShape();
 // Sets the shape drawn and the input shape to the same device pixels.
-bool setShapes(unsigned long window, const QRegion &region);
+void setShapes(unsigned long window, const QRegion &region);
 
 // Asks the window manager to keep the window in the layer of windows that
 // stay on top, or in the normal one, through the older GNOME layer hint as
 // well: window managers that know both (IceWM) keep the layer that hint
 // gave until it is changed the same way.
-bool setOnTopLayer(unsigned long window, bool onTop);
+void setOnTopLayer(unsigned long window, bool onTop);
 
 // Gives the window this size in device pixels, where it lies.
-bool resizeTo(unsigned long window, QSize size);
+void resizeTo(unsigned long window, QSize size);
 
 // Moves the window so that its client area's top-left lies at the root
 // point (device pixels), whatever frame the window manager put round it.
-bool moveClientTo(unsigned long window, QPoint rootPoint);
+void moveClientTo(unsigned long window, QPoint rootPoint);
 
-bool mapWindow(unsigned long window);
+void mapWindow(unsigned long window);
 
 // The _NET_WM_STATE_* states (by name: "_NET_WM_STATE_ABOVE") of a window
 // that is not mapped: they replace its states, or join them. The window
 // manager reads them when it maps the window.
 enum class StateChange { Replace, Append };
-bool setStates(unsigned long window, const QList<QByteArray> &states,
+void setStates(unsigned long window, const QList<QByteArray> &states,
     StateChange change = StateChange::Replace);
 // Asks the window manager to add a _NET_WM_STATE_* state to a mapped window.
-bool addState(unsigned long window, const char *state);
+void addState(unsigned long window, const char *state);
 // Whether the window's _NET_WM_STATE holds `state`, as a window manager that
 // keeps that state says; none where no such window manager runs.
 std::optional<bool> managedState(unsigned long window, const char *state);
