@@ -10,7 +10,6 @@
 #include <QPolygon>
 #include <QRegion>
 #include <functional>
-#include <optional>
 
 class QWidget;
 namespace X11 {
@@ -65,10 +64,6 @@ bool SetWindowRgn(HWND window, const HRGN &region, bool redraw);
 // passes SWP_NOMOVE | SWP_NOSIZE, so position, size and flags are not read.
 // A mapped window is neither hidden nor re-created.
 bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy, unsigned flags);
-
-// Whether the window manager keeps the window in the topmost band, as it
-// says; none where no window manager says (then the window's own flag holds).
-std::optional<bool> IsTopmost(HWND window);
 
 // Hands the target to the user's mail program or browser. No shell sees it.
 // The answer comes later: `failed` runs once if no program could take it (no

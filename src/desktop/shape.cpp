@@ -76,10 +76,3 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int, int, int, int, unsigned)
         window->raise();
     return true;
 }
-
-std::optional<bool> IsTopmost(HWND window)
-{
-    if (!window || !window->internalWinId())
-        return std::nullopt;
-    return X11::managedState(window->internalWinId(), "_NET_WM_STATE_ABOVE");
-}

@@ -90,9 +90,6 @@ void Form1::createMenu()
     connect(mAlwaysOnTop, &QAction::triggered, this, &Form1::mAlwaysOnTop_Click);
     connect(mAbout, &QAction::triggered, this, &Form1::mAbout_Click);
     connect(mExit, &QAction::triggered, this, &Form1::mExit_Click);
-    // The check mark shows what the window manager does now: it may have
-    // taken the head out of the topmost band itself (its own menu, a rule).
-    connect(mPopupMenu, &QMenu::aboutToShow, this, &Form1::followWindowManager);
     // The menu takes the pointer; a drag under way when it opened goes on
     // once it closes, for as long as the left button is held.
     connect(mPopupMenu, &QMenu::aboutToHide, this,
@@ -260,15 +257,6 @@ void Form1::applyStacking()
 {
     SetWindowPos(this, mAlwaysOnTop->isChecked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
         SWP_NOMOVE | SWP_NOSIZE);
-}
-
-void Form1::followWindowManager()
-{
-    const std::optional<bool> topmost = IsTopmost(this);
-    if (!topmost || *topmost == mAlwaysOnTop->isChecked())
-        return;
-    mAlwaysOnTop->setChecked(*topmost);
-    applyStacking();
 }
 
 void Form1::mAlwaysOnTop_Click()

@@ -65,7 +65,6 @@ private:
     void endDrag();
     void checkDragButton();
     void applyStacking();
-    void followWindowManager();
     void mAlwaysOnTop_Click();
     void mAbout_Click();
     void mExit_Click();
