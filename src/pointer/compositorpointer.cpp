@@ -180,7 +180,7 @@ void CompositorPointer::noReportInTime()
 
 void CompositorPointer::start()
 {
-    if (!m_watcher) {
+    if (!m_watcher && !m_service.isEmpty()) {
         m_watcher = new QDBusServiceWatcher(m_service, QDBusConnection::sessionBus(),
             QDBusServiceWatcher::WatchForUnregistration, this);
         connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -195,6 +195,9 @@ void CompositorPointer::start()
 void CompositorPointer::retry()
 {
     m_retry.stop();
+    // A compositor reached without the session bus.
+    if (m_service.isEmpty())
+        return requestReports();
     if (m_askingOwner)
         return;
     m_askingOwner = true;
@@ -332,7 +335,7 @@ std::optional<CursorReading> CompositorPointer::read(HWND window)
     return MapFromCompositor(m_pointer, m_frame, m_head->size());
 }
 
-void CompositorPointer::fail(const QString &problem)
+void CompositorPointer::fail(const QString &problem, bool tryAgain)
 {
     if (failed() || m_quitting)
         return;
@@ -341,7 +344,8 @@ void CompositorPointer::fail(const QString &problem)
     stopReports();
     m_following = false;
     m_retryDelay = qBound(FirstRetry, m_retryDelay * 2, LongestRetry);
-    m_retry.start(m_retryDelay);
+    if (tryAgain)
+        m_retry.start(m_retryDelay);
     if (!m_fallenBack) {
         m_fallenBack = true;
         emit lost();

@@ -60,6 +60,8 @@ bool ReportInRange(const double (&values)[6], QSize screens);
 // Elsewhere only the compositor sees the pointer: while no report comes, a
 // subclass that can asks it whether the helper still runs (after 2 s, then
 // about every 8 s), and the helper is started again if not.
+// A subclass that reaches the compositor without the bus (the cursor
+// session) names no bus name and hands its reports to received() itself.
 // A subclass names the compositor's bus name and starts its helper:
 // startReports() runs once the receiver is in place and again at each
 // retry, stopReports() undoes it (on failure, at exit, and from the
@@ -115,8 +117,12 @@ protected:
     void restartHelper();
     // Falls back: the helper is stopped, lost() sent (once, however many
     // retries fail), and a retry set for later.
-    void fail(const QString &problem);
+    // Without `tryAgain`, no retry follows: what is missing will not come.
+    void fail(const QString &problem, bool tryAgain = true);
     bool failed() const { return !m_problem.isEmpty(); }
+    // A report: the pointer and the frame. Whether it was in range; it is
+    // taken if so.
+    bool received(const double (&values)[6]);
     // The program is ending: stopReports() may wait, briefly, for the
     // compositor to have stopped the helper.
     bool quitting() const { return m_quitting; }
@@ -124,8 +130,6 @@ protected:
 
 private:
     friend class CompositorReceiver;
-    // Whether the report was in range; it is taken if so.
-    bool received(const double (&values)[6]);
     void requestReports();
     void retry();
     void takeReports(const QString &owner);

@@ -1,5 +1,6 @@
 #include "sessionpointer.h"
 
+#include "cursorsession.h"
 #include "gnomeoffer.h"
 #include "gnomepointer.h"
 #include "kwinpointer.h"
@@ -48,7 +49,13 @@ PointerChoice ChoosePointerSource(
         return PointerChoice::XServer;
     if (kwinOnBus)
         return PointerChoice::KWin;
-    return gnomeShellOnBus ? PointerChoice::GnomeShell : PointerChoice::X11WindowsOnly;
+    if (gnomeShellOnBus)
+        return PointerChoice::GnomeShell;
+#ifdef OGLON_CURSOR_SESSION
+    return PointerChoice::CursorSession;
+#else
+    return PointerChoice::X11WindowsOnly;
+#endif
 }
 
 namespace {
@@ -77,7 +84,14 @@ void takePointerFrom(PointerChoice choice, HWND head)
     case PointerChoice::XServer:
         return;
     case PointerChoice::X11WindowsOnly:
-        Say(QStringLiteral("running through XWayland without KWin or GNOME Shell: ") + OverX11Only);
+        Say(QStringLiteral("running through XWayland without KWin or GNOME Shell, in a build "
+                           "without the compositor's cursor session (wayland-protocols 1.37): ")
+            + OverX11Only);
+        return;
+    case PointerChoice::CursorSession:
+#ifdef OGLON_CURSOR_SESSION
+        return follow(new CursorSessionPointer(head, head), OverX11Only);
+#endif
         return;
     case PointerChoice::KWin:
         return follow(new KWinPointer(head, head), OverX11Only);

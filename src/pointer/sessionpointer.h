@@ -8,7 +8,9 @@ enum class PointerChoice {
     XServer, // an X11 session: the X server sees the pointer everywhere
     KWin, // Plasma Wayland: from KWin's script
     GnomeShell, // GNOME on Wayland: from Oglon's Shell extension
-    X11WindowsOnly, // another Wayland desktop: the X server, over X11 windows only
+    CursorSession, // another Wayland desktop: from its cursor session, if it has one
+    X11WindowsOnly, // the same, in a build without the cursor session: the X
+                    // server, over X11 windows only
 };
 PointerChoice ChoosePointerSource(
     bool waylandSession, bool onX11, bool kwinOnBus, bool gnomeShellOnBus = false);
