@@ -148,8 +148,17 @@ T *bind(wl_registry *registry, uint32_t name, const wl_interface *interface, uin
 } // namespace
 
 CursorSessionPointer::CursorSessionPointer(HWND head, QObject *parent)
-    : CompositorPointer(head, QString(), QStringLiteral("The compositor"), parent)
+    : CompositorPointer(head, QString(), QStringLiteral("the compositor's cursor session"), parent)
 { }
+
+// wlroots says nothing in a cursor session while it draws the pointer into
+// the picture itself: with software cursors, or while another capture shows
+// the pointer.
+void CursorSessionPointer::noReportInTime()
+{
+    fail(QStringLiteral("the compositor's cursor session says nothing while the compositor draws "
+                        "the pointer itself, with software cursors or during a screen recording"));
+}
 
 CursorSessionPointer::~CursorSessionPointer()
 {

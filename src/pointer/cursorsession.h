@@ -59,6 +59,7 @@ public:
 protected:
     void startReports() override;
     void stopReports() override;
+    void noReportInTime() override;
 
 private:
     struct Output;
