@@ -54,7 +54,7 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int, int, int, int, unsigned)
         return false;
     const bool topmost = insertAfter == HWND_TOPMOST;
     // Mapped again or withdrawn, the window keeps its place in the band.
-    WindowKeeper::of(window);
+    WindowKeeper::of(window)->stackingAsked();
     if (!window->isVisible()) {
         // Before the first show the flag is simply part of the window's
         // design; Qt builds the native window with it.

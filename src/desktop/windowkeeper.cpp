@@ -21,6 +21,11 @@ WindowKeeper::WindowKeeper(QWidget *window)
     m_watch.mapped = [this](unsigned long id) { restateWhenMapped(id); };
     m_watch.withdrawn = [this](unsigned long id) { remapWithdrawn(id); };
     m_watch.destroyed = [this](unsigned long id) { onDestroyed(id); };
+    m_watch.unmapped = [this](unsigned long id) {
+        if (id == m_window->internalWinId())
+            m_mapped = false;
+    };
+    m_watch.statesChanged = [this](unsigned long id) { followStacking(id); };
 }
 
 void WindowKeeper::setRegion(const HRGN &region)
@@ -120,6 +125,8 @@ void WindowKeeper::restateWhenMapped(unsigned long id)
 {
     if (!isShown(id))
         return;
+    m_mapped = true;
+    stackingAsked();
     for (const QByteArray &state : wantedStates())
         X11::addState(id, state.constData());
     if (m_window->windowFlags() & Qt::WindowStaysOnTopHint)
@@ -155,4 +162,23 @@ void QuitWhenDestroyed(HWND window)
 {
     if (window)
         WindowKeeper::of(window)->quitWhenDestroyed();
+}
+
+// The state is read when it changes, not when the menu opens: the menu
+// costs nothing. Until the window manager shows the place the program last
+// asked for (for a second at most), a change may be it catching up with an
+// earlier request and is not followed; nor one before the map that follows
+// it, when a window manager that forgot the window's states writes them
+// afresh.
+void WindowKeeper::followStacking(unsigned long id)
+{
+    if (!isShown(id) || !m_mapped)
+        return;
+    const std::optional<bool> above = X11::managedState(id, "_NET_WM_STATE_ABOVE");
+    if (!above)
+        return;
+    if (*above == bool(m_window->windowFlags() & Qt::WindowStaysOnTopHint))
+        m_stackingPending = false;
+    else if (!m_stackingPending || m_sinceStacking.elapsed() >= 1000)
+        emit topmostChanged(*above);
 }

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "about/form2.h"
+#include "desktop/windowkeeper.h"
 #include "head/picture.h"
 
 #include <QApplication>
@@ -90,6 +91,13 @@ void Form1::createMenu()
     connect(mAlwaysOnTop, &QAction::triggered, this, &Form1::mAlwaysOnTop_Click);
     connect(mAbout, &QAction::triggered, this, &Form1::mAbout_Click);
     connect(mExit, &QAction::triggered, this, &Form1::mExit_Click);
+    // The check mark shows what the window manager does: it may take the
+    // head out of the topmost band itself, so that one choice always does
+    // what the mark promises.
+    connect(WindowKeeper::of(this), &WindowKeeper::topmostChanged, this, [this](bool topmost) {
+        mAlwaysOnTop->setChecked(topmost);
+        applyStacking();
+    });
     // The menu takes the pointer; a drag under way when it opened goes on
     // once it closes, for as long as the left button is held.
     connect(mPopupMenu, &QMenu::aboutToHide, this,

@@ -60,6 +60,8 @@ bool WindowWatch::nativeEventFilter(const QByteArray &type, void *message, qintp
         return false;
     // What a withdrawal brings, in the order the window manager does it.
     case XCB_UNMAP_NOTIFY:
+        if (!sent && unmapped)
+            unmapped(reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window);
         return checkWithdrawn(
             sent, reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window);
     case XCB_REPARENT_NOTIFY:
@@ -69,6 +71,10 @@ bool WindowWatch::nativeEventFilter(const QByteArray &type, void *message, qintp
         const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
         if (!m_wmState)
             m_wmState = atom(connection(), "WM_STATE");
+        if (!m_netWmState)
+            m_netWmState = atom(connection(), "_NET_WM_STATE");
+        if (notify->atom == m_netWmState && !sent && statesChanged)
+            statesChanged(notify->window);
         return notify->atom == m_wmState && checkWithdrawn(sent, notify->window);
     }
     default:

@@ -339,6 +339,53 @@ bool putImage(unsigned long window, uint32_t context, QPoint at, const QImage &i
     return true;
 }
 
+namespace {
+
+// The atoms of a window's ATOM[] property.
+QVector<xcb_atom_t> atomsOf(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property)
+{
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, property, XCB_ATOM_ATOM, 0, 1024), nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.get()));
+    return QVector<xcb_atom_t>(atoms, atoms + xcb_get_property_value_length(reply.get()) / 4);
+}
+
+// A window manager runs that names itself (_NET_SUPPORTING_WM_CHECK) and
+// keeps `state` (_NET_SUPPORTED).
+bool stateManaged(xcb_connection_t *c, xcb_atom_t state)
+{
+    const xcb_window_t root = rootWindow(c);
+    const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+    const Reply<xcb_get_property_reply_t> named(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr));
+    if (!named || xcb_get_property_value_length(named.get()) != 4)
+        return false;
+    const auto wm = *static_cast<const xcb_window_t *>(xcb_get_property_value(named.get()));
+    const Reply<xcb_get_property_reply_t> self(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, wm, check, XCB_ATOM_WINDOW, 0, 1), nullptr));
+    return self && xcb_get_property_value_length(self.get()) == 4
+        && *static_cast<const xcb_window_t *>(xcb_get_property_value(self.get())) == wm
+        && atomsOf(c, root, atom(c, "_NET_SUPPORTED")).contains(state);
+}
+
+} // namespace
+
+std::optional<bool> managedState(unsigned long window, const char *state)
+{
+    xcb_connection_t *c = connection();
+    if (!c || !window)
+        return std::nullopt;
+    const xcb_atom_t wanted = atom(c, state);
+    // A window manager clears the states of a window that leaves the screen.
+    const Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        c, xcb_get_window_attributes(c, xcb_window_t(window)), nullptr));
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || !stateManaged(c, wanted))
+        return std::nullopt;
+    return atomsOf(c, xcb_window_t(window), atom(c, "_NET_WM_STATE")).contains(wanted);
+}
+
 void flush()
 {
     if (xcb_connection_t *c = connection())

@@ -82,6 +82,10 @@ void setStates(unsigned long window, const QList<QByteArray> &states,
     StateChange change = StateChange::Replace);
 // Asks the window manager to add a _NET_WM_STATE_* state to a mapped window.
 void addState(unsigned long window, const char *state);
+// Whether the window's _NET_WM_STATE holds `state`, as a window manager that
+// keeps that state says; none where no such window manager runs, or while
+// the window is not on the screen.
+std::optional<bool> managedState(unsigned long window, const char *state);
 
 // A graphics context for putting 32-bit RGB pixels on `window`, or 0 where
 // the window's pixels are laid out otherwise than QImage::Format_RGB32.

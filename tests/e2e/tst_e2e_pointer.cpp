@@ -1,7 +1,8 @@
 // The pupils follow real pointer motion (XTEST, as a mouse makes it) at once,
 // also during another client's pointer grab, and a warp within a check or
 // two; while the pointer rests the program asks the X server nothing but
-// those checks. Without XInput2 it polls every 100 ms instead.
+// those checks, also after another client set every SYNC counter it can
+// reach. Without XInput2 it polls every 100 ms instead.
 #include "e2e.h"
 
 #include <QtTest>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <xcb/record.h>
 #include <xcb/res.h>
+#include <xcb/sync.h>
 
 using namespace e2e;
 
@@ -80,8 +82,7 @@ public:
         return -1;
     }
     static qint64 now() { return clock().elapsed(); }
-
-private:
+    // The X resource bases of the process's connections.
     static QList<uint32_t> clientsOf(qint64 pid)
     {
         const xcb_res_client_id_spec_t all { 0, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID };
@@ -97,6 +98,8 @@ private:
         free(reply);
         return bases;
     }
+
+private:
     static QElapsedTimer &clock()
     {
         static QElapsedTimer timer = [] {
@@ -158,6 +161,30 @@ bool moveBy(QPoint by)
         QString::number(by.x() - by.x() / 2), QString::number(by.y() - by.y() / 2) });
 }
 
+// What any client may do: sets every SYNC counter among the first ids of
+// the process's connections, and the server's own, to the largest value.
+void setCountersOf(qint64 pid)
+{
+    xcb_connection_t *c = connection();
+    const xcb_sync_int64_t huge { INT32_MAX, UINT32_MAX };
+    QList<uint32_t> counters;
+    for (const uint32_t base : QueryLog::clientsOf(pid))
+        for (uint32_t id = base; id < base + 8192; ++id)
+            counters << id;
+    auto *system
+        = xcb_sync_list_system_counters_reply(c, xcb_sync_list_system_counters(c), nullptr);
+    for (auto it = xcb_sync_list_system_counters_counters_iterator(system); system && it.rem;
+         xcb_sync_systemcounter_next(&it))
+        counters << it.data->counter;
+    free(system);
+    for (const uint32_t counter : counters)
+        xcb_sync_set_counter(c, counter, huge);
+    // The refusals (no such counter, not ours to set) are the test's own.
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    while (xcb_generic_event_t *event = xcb_poll_for_event(c))
+        free(event);
+}
+
 } // namespace
 
 class TestPointer : public QObject
@@ -210,12 +237,16 @@ bool TestPointer::resting(QString *seen)
 void TestPointer::pupilsFollow_data()
 {
     QTest::addColumn<bool>("polled"); // XInput2 switched off
-    QTest::addColumn<QString>("how"); // motion, grabbed (motion during a grab), warp
+    // motion, grabbed (motion during a grab), warp, counters (motion after
+    // another client set the SYNC counters)
+    QTest::addColumn<QString>("how");
     QTest::addColumn<QPoint>("to"); // the pointer's target, in head pixels
     QTest::addColumn<int>("within"); // ms from the input to the program's question
     QTest::newRow("motion") << false << "motion" << QPoint(-300, 80) << 500;
     QTest::newRow("motion during a grab") << false << "grabbed" << QPoint(400, 82) << 500;
     QTest::newRow("warp") << false << "warp" << QPoint(46, -250) << 2500;
+    QTest::newRow("motion after a stranger set the SYNC counters")
+        << false << "counters" << QPoint(-120, -90) << 500;
     QTest::newRow("no XInput2: motion") << true << "motion" << QPoint(40, 420) << 500;
 }
 
@@ -242,6 +273,8 @@ void TestPointer::pupilsFollow()
         QTest::qWait(1000);
         QVERIFY(log->queries(oglon->pid(), QueryLog::now() - 1000).size() >= 5);
     } else {
+        if (how == "counters")
+            setCountersOf(oglon->pid());
         // At rest: nothing but a check every 2 s. The input comes right after
         // one, so only the motion itself can explain a quick answer.
         QVERIFY2(resting(&seen), qPrintable(seen));
