@@ -14,11 +14,12 @@
 
 std::optional<QPointF> LayoutPoint(const OutputLayout &output, QPoint position)
 {
-    if (output.logical.isEmpty() || output.pixels.isEmpty())
+    const QSize pixels = output.turned ? output.mode.transposed() : output.mode;
+    if (output.logical.isEmpty() || pixels.isEmpty())
         return std::nullopt;
     // Pixels of the picture per logical pixel: the output's scale, whole or not.
-    const double kx = double(output.pixels.width()) / output.logical.width();
-    const double ky = double(output.pixels.height()) / output.logical.height();
+    const double kx = double(pixels.width()) / output.logical.width();
+    const double ky = double(pixels.height()) / output.logical.height();
     return QPointF(output.logical.x() + position.x() / kx, output.logical.y() + position.y() / ky);
 }
 
@@ -49,8 +50,6 @@ struct CursorSessionPointer::Output
     zxdg_output_v1 *described = nullptr;
     ext_image_capture_source_v1 *source = nullptr;
     ext_image_copy_capture_cursor_session_v1 *session = nullptr;
-    QSize modeSize;
-    bool turned = false; // a quarter turn: the picture is as high as the mode is wide
     OutputLayout layout;
     std::optional<QPoint> position; // the pointer over this output, in its pixels
 
@@ -69,13 +68,13 @@ struct CursorSessionPointer::Output
     static void geometry(void *data, wl_output *, int32_t, int32_t, int32_t, int32_t, int32_t,
         const char *, const char *, int32_t transform)
     {
-        static_cast<Output *>(data)->turned = transform % 2 == 1;
+        static_cast<Output *>(data)->layout.turned = transform % 2 == 1;
     }
     static void mode(
         void *data, wl_output *, uint32_t flags, int32_t width, int32_t height, int32_t)
     {
         if (flags & WL_OUTPUT_MODE_CURRENT)
-            static_cast<Output *>(data)->modeSize = QSize(width, height);
+            static_cast<Output *>(data)->layout.mode = QSize(width, height);
     }
     static void done(void *data, wl_output *) { static_cast<Output *>(data)->update(); }
     static void scale(void *, wl_output *, int32_t) { }
@@ -118,7 +117,6 @@ struct CursorSessionPointer::Output
     // A description complete: a position that came before it counts now.
     void update()
     {
-        layout.pixels = turned ? modeSize.transposed() : modeSize;
         if (position)
             owner->positioned(*this, *position);
     }

@@ -27,12 +27,13 @@ struct ext_output_image_capture_source_manager_v1;
 struct ext_image_copy_capture_manager_v1;
 
 // An output as the compositor describes it: its place and size in the
-// compositor's logical layout, and the size of its picture in pixels, turned
-// as the screen shows it.
+// compositor's logical layout, its mode in pixels, and whether the screen
+// shows it turned a quarter (the picture is then as high as the mode is wide).
 struct OutputLayout
 {
     QRect logical;
-    QSize pixels;
+    QSize mode;
+    bool turned = false;
 };
 
 // The point of the layout that a cursor session's position (pixels of the

@@ -1,3 +1,4 @@
+#include "pointer/cursorsession.h"
 #include "pointer/gnomeoffer.h"
 #include "pointer/gnomepointer.h"
 #include "pointer/kwinpointer.h"
@@ -8,6 +9,10 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
+#ifdef OGLON_CURSOR_SESSION
+Q_DECLARE_METATYPE(OutputLayout)
+#endif
+
 class TestKWinPointer : public QObject
 {
     Q_OBJECT
@@ -17,6 +22,10 @@ private slots:
     void mapping();
     void notTheHead_data();
     void notTheHead();
+#ifdef OGLON_CURSOR_SESSION
+    void cursorSession_data();
+    void cursorSession();
+#endif
     void sourceChoice_data();
     void sourceChoice();
     void gnomeExtension_data();
@@ -87,6 +96,52 @@ void TestKWinPointer::notTheHead()
     QVERIFY(!MapFromCompositor(pointer, frame, { 91, 159 }));
 }
 
+#ifdef OGLON_CURSOR_SESSION
+// A cursor session's position is in the pixels of its output's picture; the
+// head's frame comes from its place on XWayland's root (here 466, 304 and
+// 91 x 159), which is the layout itself or the layout in pixels.
+void TestKWinPointer::cursorSession_data()
+{
+    QTest::addColumn<OutputLayout>("output");
+    QTest::addColumn<QPoint>("position");
+    QTest::addColumn<QRect>("screens"); // XWayland's root
+    QTest::addColumn<QRect>("layout"); // all outputs
+    QTest::addColumn<QPoint>("client");
+    const QRect one(0, 0, 1024, 768);
+    QTest::newRow("scale 1") << OutputLayout { one, { 1024, 768 } } << QPoint(500, 400) << one
+                             << one << QPoint(34, 96);
+    QTest::newRow("scale 2") << OutputLayout { { 0, 0, 512, 384 }, { 1024, 768 } }
+                             << QPoint(1000, 700) << QRect(0, 0, 512, 384) << QRect(0, 0, 512, 384)
+                             << QPoint(34, 46);
+    QTest::newRow("scale 2, turned a quarter")
+        << OutputLayout { { 0, 0, 384, 512 }, { 1024, 768 }, true } << QPoint(200, 100)
+        << QRect(0, 0, 384, 512) << QRect(0, 0, 384, 512) << QPoint(-366, -254);
+    QTest::newRow("scale 1.5, right of another output")
+        << OutputLayout { { 1024, 0, 1280, 720 }, { 1920, 1080 } } << QPoint(300, 150)
+        << QRect(0, 0, 2304, 768) << QRect(0, 0, 2304, 768) << QPoint(758, -204);
+    QTest::newRow("scale 2, XWayland's root in pixels")
+        << OutputLayout { one, { 2048, 1536 } } << QPoint(1000, 800) << QRect(0, 0, 2048, 1536)
+        << one << QPoint(534, 496);
+}
+
+void TestKWinPointer::cursorSession()
+{
+    QFETCH(OutputLayout, output);
+    QFETCH(QPoint, position);
+    QFETCH(QRect, screens);
+    QFETCH(QRect, layout);
+    QFETCH(QPoint, client);
+    const std::optional<QPointF> pointer = LayoutPoint(output, position);
+    QVERIFY(pointer);
+    const QRect head(466, 304, 91, 159);
+    const std::optional<CursorReading> reading
+        = MapFromCompositor(*pointer, FrameInLayout(head, screens, layout), head.size());
+    QVERIFY(reading);
+    QCOMPARE(QPoint(reading->client.x, reading->client.y), client);
+    QVERIFY(!LayoutPoint(OutputLayout { {}, output.mode }, position));
+}
+#endif
+
 void TestKWinPointer::sourceChoice_data()
 {
     QTest::addColumn<bool>("wayland");
@@ -99,7 +154,11 @@ void TestKWinPointer::sourceChoice_data()
     QTest::newRow("GNOME on X11") << false << true << "GNOME" << PointerChoice::XServer;
     QTest::newRow("Plasma Wayland") << true << true << "KWin" << PointerChoice::KWin;
     QTest::newRow("GNOME on Wayland") << true << true << "GNOME" << PointerChoice::GnomeShell;
+#ifdef OGLON_CURSOR_SESSION
+    QTest::newRow("other Wayland") << true << true << "" << PointerChoice::CursorSession;
+#else
     QTest::newRow("other Wayland") << true << true << "" << PointerChoice::X11WindowsOnly;
+#endif
     QTest::newRow("native Wayland by -platform")
         << true << false << "KWin" << PointerChoice::XServer;
 }
