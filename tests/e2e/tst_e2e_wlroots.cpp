@@ -71,14 +71,20 @@ bool movePointer(QProcess &client, QPoint to)
     return virtualPointer(client, QStringLiteral("%1 %2").arg(to.x()).arg(to.y()));
 }
 
-// Onto an X11 window: done once the X server sees the pointer there.
-bool moveOntoX11(QProcess &client, QPoint to)
+// Where no window opens: the session's top-left corner.
+constexpr QPoint AwayFromWindows { 2, 2 };
+
+// Onto a point of an X11 window (client pixels): done once the X server sees
+// the pointer there. The compositor may still be placing the window, and
+// sway 1.10 at times tells XWayland nothing of a pointer moving over a window
+// that just opened until it came in from outside the window again.
+bool moveOntoX11(QProcess &client, Window window, QPoint to)
 {
-    int step = 0;
     return QTest::qWaitFor(
         [&] {
-            const QPoint at = to + QPoint(step++ % 2, 0);
-            return movePointer(client, at) && e2e::pointer() == at;
+            const QPoint at = clientRect(window).topLeft() + to;
+            return movePointer(client, AwayFromWindows) && movePointer(client, at)
+                && QTest::qWaitFor([&] { return e2e::pointer() == at; }, 200);
         },
         Deadline);
 }
@@ -200,7 +206,7 @@ void TestWlroots::startsThroughXWayland()
     QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains('\n'); }));
     const QString line = expectedLine(mCompositor);
     if (!line.isEmpty()) {
-        QVERIFY2(oglon.said().startsWith(line), qPrintable(oglon.said()));
+        QVERIFY2(oglon.said().contains(line), qPrintable(oglon.said()));
         QVERIFY(!oglon.said().contains("pointer comes from"));
     }
     oglon.process.terminate();
@@ -226,8 +232,7 @@ void TestWlroots::followsOverX11()
     const Window head = oglon.head();
     QVERIFY(head);
     QVERIFY(QTest::qWaitFor([&] { return isViewable(head); }));
-    const QPoint corner = clientRect(head).topLeft();
-    QVERIFY(moveOntoX11(mPointer, corner + client));
+    QVERIFY(moveOntoX11(mPointer, head, client));
     QString seen;
     QVERIFY2(pupilsLookAt(head, client, &seen), qPrintable(seen));
     oglon.process.terminate();

@@ -111,6 +111,7 @@ if ! grep -q ready "$work/pointer.log" || ! xwininfo -root >/dev/null 2>&1; then
     tail -n 20 "$work/compositor.log" >&2
     exit 1
 fi
-echo "512 384" >&3
+# Where no window opens.
+echo "2 2" >&3
 
 "$@"
