@@ -422,6 +422,20 @@ bool Oglon::choose(const QString &key)
         && QTest::qWaitFor([&] { return popups(id).isEmpty(); }, Deadline);
 }
 
+QImage windowPixels(Window window)
+{
+    const QSize size = clientRect(window).size();
+    const auto reply = own(xcb_get_image_reply(connection(),
+        xcb_get_image(connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, uint16_t(size.width()),
+            uint16_t(size.height()), ~0u),
+        nullptr));
+    if (!reply)
+        return {};
+    return QImage(
+        xcb_get_image_data(reply.get()), size.width(), size.height(), QImage::Format_RGB32)
+        .copy();
+}
+
 bool pupilsLookAt(Window head, QPoint client, QString *seen)
 {
     const std::array<QPoint, 2> expected = expectedPupils(client);
@@ -432,21 +446,14 @@ bool pupilsLookAt(Window head, QPoint client, QString *seen)
                 .arg(expected[1].y());
     return QTest::qWaitFor(
         [&] {
-            const QSize size = clientRect(head).size();
-            xcb_get_image_reply_t *reply = xcb_get_image_reply(connection(),
-                xcb_get_image(connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, head, 0, 0,
-                    uint16_t(size.width()), uint16_t(size.height()), ~0u),
-                nullptr);
-            if (!reply)
+            const QImage shot = windowPixels(head);
+            if (shot.isNull())
                 return false;
-            const QImage shot(
-                xcb_get_image_data(reply), size.width(), size.height(), QImage::Format_RGB32);
             bool there = true;
             for (int eye = 0; eye < 2; ++eye) {
                 const std::optional<QPoint> pupil = findPupil(shot, eye);
                 there = there && pupil && (*pupil - expected[eye]).manhattanLength() <= 2;
             }
-            free(reply);
             return there;
         },
         Deadline);

@@ -105,6 +105,10 @@ bool pupilsReach(Window head, const std::array<QPoint, 2> &expected, QString *se
 bool pupilsStay(
     Window head, const std::array<QPoint, 2> &expected, int milliseconds, QString *seen);
 
+// A window's own contents (client pixels), which XWayland keeps whatever the
+// compositor shows; null once the window is gone.
+QImage windowPixels(Window window);
+
 // Under a Wayland compositor XWayland's root window shows nothing of the
 // windows on it: polls the head's own contents until both pupils are within
 // two pixels of where they belong for the pointer at `client`.

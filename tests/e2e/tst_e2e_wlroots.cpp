@@ -1,0 +1,251 @@
+// Under sway and labwc, headless compositors built on wlroots, with XWayland
+// (wlroots/wlr-session.sh, one session per compositor): the real program
+// through XWayland, the pointer moved by the compositor's virtual pointer
+// protocol, what it says judged against what the compositor's release offers.
+#include "e2e.h"
+
+#include <QRegularExpression>
+#include <QVersionNumber>
+#include <QtTest>
+
+using namespace e2e;
+
+namespace {
+
+// What the program says at start where the compositor tells it nothing of
+// the pointer.
+const QString PlainLine = QStringLiteral("running through XWayland without KWin or GNOME Shell");
+
+// The session's compositor and its release, as its --version says.
+struct Compositor
+{
+    QString name;
+    QVersionNumber version;
+};
+
+Compositor sessionCompositor()
+{
+    const QString name = qEnvironmentVariable("OGLON_COMPOSITOR");
+    QProcess process;
+    process.start(name, { QStringLiteral("--version") });
+    process.waitForFinished(Deadline);
+    static const QRegularExpression release(QStringLiteral("\\b([0-9]+\\.[0-9]+(\\.[0-9]+)?)\\b"));
+    const QString said
+        = QString::fromLatin1(process.readAllStandardOutput() + process.readAllStandardError());
+    return { name, QVersionNumber::fromString(release.match(said).captured(1)) };
+}
+
+// Whether the compositor tells clients where the pointer is, through the
+// cursor session of ext-image-copy-capture-v1: sway 1.11 and labwc 0.9 on.
+bool sharesPointer(const Compositor &compositor)
+{
+    const QVersionNumber since
+        = compositor.name == "sway" ? QVersionNumber(1, 11) : QVersionNumber(0, 9);
+    return compositor.version >= since;
+}
+
+// What the program should say at start under the compositor; empty where
+// that is not settled yet (the compositors that share the pointer).
+QString expectedLine(const Compositor &compositor)
+{
+    return sharesPointer(compositor) ? QString() : PlainLine;
+}
+
+// --- the session: pointer, output, native window, screenshots ---------------
+// Those marked [[maybe_unused]] are for the rows of a pointer the compositor
+// shares, still to come.
+
+// One request to a virtual pointer client: "X Y" in layout coordinates, or
+// "click BUTTON" (a Linux button code).
+bool virtualPointer(QProcess &client, const QString &request)
+{
+    client.write(request.toLatin1() + '\n');
+    QByteArray answer;
+    return QTest::qWaitFor([&] { return !(answer = client.readLine()).isEmpty(); }, Deadline)
+        && answer.startsWith("done");
+}
+
+// Moves the pointer to a point of the output layout (logical pixels).
+bool movePointer(QProcess &client, QPoint to)
+{
+    return virtualPointer(client, QStringLiteral("%1 %2").arg(to.x()).arg(to.y()));
+}
+
+// Where no window opens: the session's top-left corner.
+constexpr QPoint AwayFromWindows { 2, 2 };
+
+// Onto a point of an X11 window (client pixels): done once the X server sees
+// the pointer there. The compositor may still be placing the window, and
+// sway 1.10 at times tells XWayland nothing of a pointer moving over a window
+// that just opened until it came in from outside the window again.
+bool moveOntoX11(QProcess &client, Window window, QPoint to)
+{
+    return QTest::qWaitFor(
+        [&] {
+            const QPoint at = clientRect(window).topLeft() + to;
+            return movePointer(client, AwayFromWindows) && movePointer(client, at)
+                && QTest::qWaitFor([&] { return e2e::pointer() == at; }, 200);
+        },
+        Deadline);
+}
+
+// Runs one of the session's tools; true when it succeeded.
+bool runTool(const QString &program, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    return tool.waitForFinished(Deadline) && tool.exitStatus() == QProcess::NormalExit
+        && tool.exitCode() == 0;
+}
+
+// The scale of the session's one output, on either compositor.
+[[maybe_unused]] bool setOutputScale(qreal scale)
+{
+    return runTool(QStringLiteral("wlr-randr"),
+        { "--output", "HEADLESS-1", "--scale", QString::number(scale) });
+}
+
+// Starts the native Wayland window (it fills the output) and waits until the
+// pointer's motion over `at` reaches it.
+[[maybe_unused]] bool openNativeWindow(
+    QProcess &window, QProcess &pointer, QPoint at = { 200, 200 })
+{
+    QProcessEnvironment wayland = QProcessEnvironment::systemEnvironment();
+    wayland.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    window.setProcessEnvironment(wayland);
+    window.start(QStringLiteral(OGLON_WAYLAND_WINDOW), {});
+    int step = 0;
+    return QTest::qWaitFor(
+        [&] {
+            movePointer(pointer, at + QPoint(++step % 2, 0));
+            return window.readAll().contains("over");
+        },
+        Deadline);
+}
+
+// Gives the native window the focus, as the compositor's own means do.
+[[maybe_unused]] bool activateNativeWindow(const Compositor &compositor)
+{
+    if (compositor.name == "sway")
+        return runTool(QStringLiteral("swaymsg"), { "[title=\"^native$\"] focus" });
+    return runTool(QStringLiteral("wlrctl"), { "toplevel", "focus", "title:native" });
+}
+
+// What the output shows over `area` (layout coordinates), from the
+// compositor's screen copy: at a scale above 1, that many pixels a point.
+[[maybe_unused]] QImage screenshot(const QRect &area)
+{
+    QProcess grim;
+    grim.start(QStringLiteral("grim"),
+        { "-g",
+            QStringLiteral("%1,%2 %3x%4")
+                .arg(area.x())
+                .arg(area.y())
+                .arg(area.width())
+                .arg(area.height()),
+            "-" });
+    if (!grim.waitForFinished(Deadline) || grim.exitCode() != 0)
+        return {};
+    return QImage::fromData(grim.readAllStandardOutput(), "PNG");
+}
+
+} // namespace
+
+class TestWlroots : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void startsThroughXWayland_data();
+    void startsThroughXWayland();
+    void followsOverX11_data();
+    void followsOverX11();
+    void cleanupTestCase();
+
+private:
+    Compositor mCompositor;
+    QProcess mPointer;
+};
+
+void TestWlroots::initTestCase()
+{
+    mCompositor = sessionCompositor();
+    QVERIFY2(!mCompositor.version.isNull(), qPrintable(mCompositor.name));
+    qInfo("%s %s", qPrintable(mCompositor.name), qPrintable(mCompositor.version.toString()));
+    mPointer.start(QStringLiteral(OGLON_VIRTUAL_POINTER), {});
+    QVERIFY(mPointer.waitForReadyRead(Deadline));
+    QVERIFY(mPointer.readLine().startsWith("ready"));
+}
+
+void TestWlroots::cleanupTestCase()
+{
+    mPointer.closeWriteChannel();
+    mPointer.waitForFinished();
+}
+
+void TestWlroots::startsThroughXWayland_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::newRow("the session's platform") << QString();
+    QTest::newRow("QT_QPA_PLATFORM=wayland") << "wayland";
+}
+
+// The head maps through XWayland, and the one line says what the program
+// can do under this compositor.
+void TestWlroots::startsThroughXWayland()
+{
+    QFETCH(QString, platform);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    Run oglon(environment);
+    const Window head = oglon.head();
+    QVERIFY(head);
+    QVERIFY(QTest::qWaitFor([&] { return isViewable(head); }));
+    QCOMPARE(clientRect(head).size(), HeadRect.size());
+    QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains('\n'); }));
+    const QString line = expectedLine(mCompositor);
+    if (!line.isEmpty()) {
+        QVERIFY2(oglon.said().contains(line), qPrintable(oglon.said()));
+        QVERIFY(!oglon.said().contains("pointer comes from"));
+    }
+    oglon.process.terminate();
+    QVERIFY(oglon.ended());
+    QCOMPARE(oglon.process.exitCode(), 0);
+    QCOMPARE(oglon.said().count('\n'), 1);
+}
+
+void TestWlroots::followsOverX11_data()
+{
+    QTest::addColumn<QPoint>("client");
+    QTest::newRow("over the crown") << QPoint(45, 12);
+    QTest::newRow("over the left cheek") << QPoint(12, 60);
+    QTest::newRow("over the chin") << QPoint(60, 100);
+}
+
+// Over the head itself, an X11 window, XWayland sees the pointer where the
+// compositor put it, and the pupils look there.
+void TestWlroots::followsOverX11()
+{
+    QFETCH(QPoint, client);
+    Run oglon(QProcessEnvironment::systemEnvironment());
+    const Window head = oglon.head();
+    QVERIFY(head);
+    QVERIFY(QTest::qWaitFor([&] { return isViewable(head); }));
+    QVERIFY(moveOntoX11(mPointer, head, client));
+    QString seen;
+    QVERIFY2(pupilsLookAt(head, client, &seen), qPrintable(seen));
+    oglon.process.terminate();
+    QVERIFY(oglon.ended());
+}
+
+int main(int argc, char *argv[])
+{
+    // The test looks at the X server; Qt would pick Wayland in this session.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    TestWlroots test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_e2e_wlroots.moc"
