@@ -13,8 +13,10 @@ using namespace e2e;
 namespace {
 
 // What the program says at start where the compositor tells it nothing of
-// the pointer.
-const QString PlainLine = QStringLiteral("running through XWayland without KWin or GNOME Shell");
+// the pointer, and where it does.
+const QString PlainLine = QStringLiteral(
+    "this compositor does not share the pointer; sway 1.11 or labwc 0.9 and later do");
+const QString SharedLine = QStringLiteral("the pointer comes from the compositor's cursor session");
 
 // The session's compositor and its release, as its --version says.
 struct Compositor
@@ -44,16 +46,13 @@ bool sharesPointer(const Compositor &compositor)
     return compositor.version >= since;
 }
 
-// What the program should say at start under the compositor; empty where
-// that is not settled yet (the compositors that share the pointer).
+// What the program should say at start under the compositor.
 QString expectedLine(const Compositor &compositor)
 {
-    return sharesPointer(compositor) ? QString() : PlainLine;
+    return sharesPointer(compositor) ? SharedLine : PlainLine;
 }
 
 // --- the session: pointer, output, native window, screenshots ---------------
-// Those marked [[maybe_unused]] are for the rows of a pointer the compositor
-// shares, still to come.
 
 // One request to a virtual pointer client: "X Y" in layout coordinates, or
 // "click BUTTON" (a Linux button code).
@@ -99,7 +98,7 @@ bool runTool(const QString &program, const QStringList &arguments)
 }
 
 // The scale of the session's one output, on either compositor.
-[[maybe_unused]] bool setOutputScale(qreal scale)
+bool setOutputScale(qreal scale)
 {
     return runTool(QStringLiteral("wlr-randr"),
         { "--output", "HEADLESS-1", "--scale", QString::number(scale) });
@@ -107,8 +106,7 @@ bool runTool(const QString &program, const QStringList &arguments)
 
 // Starts the native Wayland window (it fills the output) and waits until the
 // pointer's motion over `at` reaches it.
-[[maybe_unused]] bool openNativeWindow(
-    QProcess &window, QProcess &pointer, QPoint at = { 200, 200 })
+bool openNativeWindow(QProcess &window, QProcess &pointer, QPoint at = { 200, 200 })
 {
     QProcessEnvironment wayland = QProcessEnvironment::systemEnvironment();
     wayland.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
@@ -161,6 +159,8 @@ private slots:
     void startsThroughXWayland();
     void followsOverX11_data();
     void followsOverX11();
+    void followsEverywhere_data();
+    void followsEverywhere();
     void cleanupTestCase();
 
 private:
@@ -204,11 +204,7 @@ void TestWlroots::startsThroughXWayland()
     QVERIFY(QTest::qWaitFor([&] { return isViewable(head); }));
     QCOMPARE(clientRect(head).size(), HeadRect.size());
     QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains('\n'); }));
-    const QString line = expectedLine(mCompositor);
-    if (!line.isEmpty()) {
-        QVERIFY2(oglon.said().contains(line), qPrintable(oglon.said()));
-        QVERIFY(!oglon.said().contains("pointer comes from"));
-    }
+    QVERIFY2(oglon.said().contains(expectedLine(mCompositor)), qPrintable(oglon.said()));
     oglon.process.terminate();
     QVERIFY(oglon.ended());
     QCOMPARE(oglon.process.exitCode(), 0);
@@ -237,6 +233,54 @@ void TestWlroots::followsOverX11()
     QVERIFY2(pupilsLookAt(head, client, &seen), qPrintable(seen));
     oglon.process.terminate();
     QVERIFY(oglon.ended());
+}
+
+void TestWlroots::followsEverywhere_data()
+{
+    QTest::addColumn<qreal>("scale");
+    QTest::addColumn<bool>("native"); // a native window fills the output
+    QTest::addColumn<QList<QPoint>>("targets"); // from the head's centre
+    const QList<QPoint> corners { { -200, -150 }, { 200, -150 }, { -200, 150 }, { 200, 150 } };
+    const QList<QPoint> sides { { -230, 0 }, { 230, 40 }, { 10, -170 } };
+    QTest::newRow("over a native window") << 1.0 << true << corners;
+    QTest::newRow("over the empty desktop") << 1.0 << false << sides;
+    QTest::newRow("scale 2, over the empty desktop") << 2.0 << false << sides;
+}
+
+// Where XWayland never sees the pointer, the compositor's cursor session
+// tells the program: before each point the pointer crosses the head on the
+// other side, so that the pupils must turn to find it.
+void TestWlroots::followsEverywhere()
+{
+    QFETCH(qreal, scale);
+    QFETCH(bool, native);
+    QFETCH(QList<QPoint>, targets);
+    if (!sharesPointer(mCompositor))
+        QSKIP("no cursor session here: the program says so (startsThroughXWayland)");
+    // The scale first: a head opened before it may stay where it was.
+    QVERIFY(setOutputScale(scale));
+    const auto unscale = qScopeGuard([] { setOutputScale(1); });
+    QProcess window;
+    if (native)
+        QVERIFY(openNativeWindow(window, mPointer));
+    Run oglon(QProcessEnvironment::systemEnvironment());
+    const Window head = oglon.head();
+    QVERIFY(head);
+    QVERIFY(QTest::qWaitFor([&] { return oglon.said().contains(SharedLine); }));
+    QString seen;
+    for (const QPoint offset : targets) {
+        const QRect place = clientRect(head);
+        const QPoint client = QPoint(45, 80) + offset;
+        const QPoint across(offset.x() < 0 ? 65 : 25, offset.y() < 0 ? 110 : 60);
+        QVERIFY(moveOntoX11(mPointer, head, across));
+        QVERIFY2(pupilsLookAt(head, across, &seen), qPrintable(seen));
+        QVERIFY(movePointer(mPointer, place.topLeft() + client));
+        QVERIFY2(pupilsLookAt(head, client, &seen), qPrintable(seen));
+    }
+    oglon.process.terminate();
+    QVERIFY(oglon.ended());
+    window.kill();
+    window.waitForFinished();
 }
 
 int main(int argc, char *argv[])
