@@ -6,6 +6,7 @@
 # mouse) and at 1,000 (a gaming mouse), BENCH_SECONDS (default 30) each, after
 # BENCH_STILL s (default 5) with the pointer still, in each of these cases:
 #   none    the native window alone
+#   window  the sink's window, taking no reports: one more small X11 window
 #   sink    bench/report-sink.cpp: Oglon's own source loads KWin's script or
 #           subscribes to the Shell extension and takes the reports, and
 #           nothing is drawn: what the reporting costs
@@ -14,7 +15,8 @@
 # Shell's is moved from outside the shell through mutter's remote desktop
 # (bench/shell-mover.py).
 # BENCH_BEFORE names another build (say, of the commit before a change) whose
-# sink and Oglon run as well, as sink@before and oglon@before. Each round runs
+# sink and Oglon run as well, as sink@before and oglon@before; BENCH_CASES
+# chooses among the first four. Each round runs
 # every case once, in an order turned by one each round. Not a test: it
 # asserts nothing and prints a table of medians (min-max) over the rounds.
 #
@@ -117,14 +119,21 @@ start_case() {
     *@before) dir=$before ;;
     esac
     case $1 in
+    window)
+        "$dir/oglon-report-sink" --window-only &
+        subscriber=$!
+        return
+        ;;
     sink*) program=$dir/oglon-report-sink ;;
     oglon*) program=$dir/oglon ;;
     esac
     log=$(mktemp)
     "$program" 2>"$log" &
     subscriber=$!
+    # A compositor kept busy may answer late: the program tries again.
+    local deadline=$((SECONDS + 60))
     until grep -q "pointer comes from" "$log"; do
-        if ! kill -0 "$subscriber" 2>/dev/null || grep -q "pointer from the X server" "$log"; then
+        if ! kill -0 "$subscriber" 2>/dev/null || [ $SECONDS -gt $deadline ]; then
             echo "$1: $(cat "$log")" >&2
             exit 1
         fi
@@ -151,7 +160,7 @@ phase() {
         $(((${EPOCHREALTIME/./} - t0) / 1000))
 }
 
-cases=(none sink oglon)
+read -ra cases <<<"${BENCH_CASES:-none window sink oglon}"
 [ -z "$before" ] || cases+=(sink@before oglon@before)
 phases=(still 125 1000)
 results=$(mktemp)
