@@ -9,10 +9,15 @@ const headRole = @ROLE@;
 
 let head = null;
 let lastReport = "";
-let pending = false;
-const pause = new QTimer();
-pause.interval = 100;
-pause.singleShot = true;
+// At rest the script hears of every motion and of the head's moves. A change
+// is reported at once; then, as long as the pointer or the head keeps
+// changing, both are read every 100 ms and KWin's signals go unheard, however
+// often the mouse reports. A reading that finds nothing new ends that.
+const poll = new QTimer();
+poll.interval = 100;
+poll.singleShot = false;
+let hearing = false;
+let heardHead = null;
 
 function windows() {
     // Plasma 6 says window where 5.27 says client.
@@ -60,49 +65,54 @@ function report() {
     return true;
 }
 
-// The first change goes at once; later ones wait until 100 ms have passed
-// since the last report (the timer alone may fire a little early).
-let lastSent = 0;
-function changed() {
-    if (pause.active) {
-        pending = true;
+// Hears KWin's signals (on) or leaves them unheard (off).
+function hear(on) {
+    if (on !== hearing) {
+        if (on)
+            workspace.cursorPosChanged.connect(changed);
+        else
+            workspace.cursorPosChanged.disconnect(changed);
+        hearing = on;
+    }
+    const window = on ? head : null;
+    if (window === heardHead)
         return;
-    }
-    const wait = lastSent + 100 - Date.now();
-    if (wait > 0) {
-        pending = true;
-        pause.interval = wait;
-        pause.start();
-        return;
-    }
-    if (report()) {
-        lastSent = Date.now();
-        pause.interval = 100;
-        pause.start();
-    }
+    if (heardHead)
+        heardHead.frameGeometryChanged.disconnect(changed);
+    heardHead = window;
+    if (heardHead)
+        heardHead.frameGeometryChanged.connect(changed);
 }
 
-pause.timeout.connect(function () {
-    if (pending) {
-        pending = false;
-        changed();
-    }
+function changed() {
+    if (poll.active || !report())
+        return;
+    hear(false);
+    poll.start();
+}
+
+poll.timeout.connect(function () {
+    if (report())
+        return;
+    poll.stop();
+    hear(true);
 });
 
 function watch(window) {
     if (!isHead(window))
         return;
     head = window;
-    head.frameGeometryChanged.connect(changed);
+    hear(hearing);
     changed();
 }
 
 function forget(window) {
-    if (window === head)
-        head = null;
+    if (window !== head)
+        return;
+    head = null;
+    hear(hearing);
 }
 
-workspace.cursorPosChanged.connect(changed);
 if (workspace.windowAdded) {
     workspace.windowAdded.connect(watch);
     workspace.windowRemoved.connect(forget);
@@ -110,6 +120,7 @@ if (workspace.windowAdded) {
     workspace.clientAdded.connect(watch);
     workspace.clientRemoved.connect(forget);
 }
+hear(true);
 const known = findHead();
 if (known)
     watch(known);

@@ -33,6 +33,9 @@ inline const QString AuthorHomepage = QStringLiteral("https://oglon.example.org/
 
 // How long any awaited condition may take.
 constexpr int Deadline = 10000;
+// A pause of the pointer long enough for a compositor's reporter to stop
+// reading it: the next motion must wake the reporter again.
+constexpr int PointerRest = 500;
 
 // --- the X server's view ---------------------------------------------------
 

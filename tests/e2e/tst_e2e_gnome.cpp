@@ -159,6 +159,7 @@ void TestGnome::followsPointer()
 
     for (const QPoint to : { QPoint(60, 700), QPoint(1200, 100) }) {
         mNativeWindow.readAll();
+        QTest::qWait(PointerRest);
         moveShellPointer(to);
         QVERIFY(!nativeWindow || QTest::qWaitFor([&] { return mNativeWindow.readAll().size(); }));
         QVERIFY(e2e::pointer() != to); // what the X server cannot tell

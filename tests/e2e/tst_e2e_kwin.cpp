@@ -179,6 +179,7 @@ void TestKWin::followsPointer()
     const QPoint corner = clientRect(head).topLeft();
     for (const QPoint to : { QPoint(60, 80), QPoint(980, 720) }) {
         mNativeWindow.readAll();
+        QTest::qWait(PointerRest);
         QVERIFY(movePointer(mFakePointer, to));
         const QByteArray over = QStringLiteral("over %1 %2").arg(to.x()).arg(to.y()).toLatin1();
         QByteArray told;

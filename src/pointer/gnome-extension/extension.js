@@ -40,6 +40,8 @@ class Subscriber {
         this.window = null;
         this._onChange = onChange;
         this._lastReport = '';
+        this._windowSignals = [];
+        this._hearing = true;
         this._watch = Gio.bus_watch_name_on_connection(Gio.DBus.session, name,
             Gio.BusNameWatcherFlags.NONE, null, () => onVanish(this));
     }
@@ -53,8 +55,7 @@ class Subscriber {
             return false;
         this.forgetWindow();
         this.window = window;
-        this._windowSignals = ['position-changed', 'size-changed'].map(
-            signal => window.connect(signal, this._onChange));
+        this._heedWindow(this._hearing);
         this._unmanaged = window.connect('unmanaged', () => this.forgetWindow());
         return true;
     }
@@ -62,9 +63,28 @@ class Subscriber {
     forgetWindow() {
         if (!this.window)
             return;
-        for (const id of [...this._windowSignals, this._unmanaged])
-            this.window.disconnect(id);
+        this._heedWindow(false);
+        this.window.disconnect(this._unmanaged);
         this.window = null;
+    }
+
+    // Hears the head's moves (on) or leaves them unheard (off).
+    hear(on) {
+        this._hearing = on;
+        this._heedWindow(on);
+    }
+
+    _heedWindow(on) {
+        if (!this.window || on === this._windowSignals.length > 0)
+            return;
+        if (on) {
+            this._windowSignals = ['position-changed', 'size-changed'].map(
+                signal => this.window.connect(signal, this._onChange));
+        } else {
+            for (const id of this._windowSignals)
+                this.window.disconnect(id);
+            this._windowSignals = [];
+        }
     }
 
     // Sends the pointer and the frame when either changed; true when it did.
@@ -100,7 +120,7 @@ class Reporter {
         this._subscribers = new Map(); // unique bus name -> Subscriber
         this._requests = new Map(); // unique bus name -> its Subscribe being checked
         this._timer = 0;
-        this._moved = 0;
+        this._moved = 0; // the pointer's motion signal, while heard
         this._tracker = global.backend?.get_cursor_tracker?.() ??
             Meta.CursorTracker.get_for_display(global.display);
         this._changed = () => this._pointerMayHaveMoved();
@@ -172,8 +192,7 @@ class Reporter {
             }
         }
         this._subscribers.set(name, subscriber);
-        if (this._subscribers.size === 1)
-            this._moved = this._tracker.connect('position-invalidated', this._changed);
+        this._hear(this._timer === 0);
         this._pointerMayHaveMoved();
         return true;
     }
@@ -193,21 +212,38 @@ class Reporter {
         subscriber.destroy();
         if (this._subscribers.size > 0)
             return;
-        this._tracker.disconnect(this._moved);
+        this._hear(false);
         if (this._timer)
             GLib.source_remove(this._timer);
         this._timer = 0;
     }
 
-    // The first change is reported at once; then the pointer is read every
-    // 100 ms until it stops changing, and the next motion starts it again.
+    // Hears the pointer's motion and the heads' moves (on) or leaves them
+    // unheard (off).
+    _hear(on) {
+        if (on && !this._moved)
+            this._moved = this._tracker.connect('position-invalidated', this._changed);
+        else if (!on && this._moved)
+            this._tracker.disconnect(this._moved);
+        if (!on)
+            this._moved = 0;
+        for (const subscriber of this._subscribers.values())
+            subscriber.hear(on);
+    }
+
+    // The first change is reported at once; then, as long as the pointer or a
+    // head keeps changing, they are read every 100 ms and the shell's signals
+    // go unheard, however often the mouse reports. A reading that finds
+    // nothing new ends that, and the next change starts it again.
     _pointerMayHaveMoved() {
         if (this._timer || !this._reportAll())
             return;
+        this._hear(false);
         this._timer = GLib.timeout_add(GLib.PRIORITY_DEFAULT, Pause, () => {
             if (this._reportAll())
                 return GLib.SOURCE_CONTINUE;
             this._timer = 0;
+            this._hear(true);
             return GLib.SOURCE_REMOVE;
         });
     }
