@@ -71,8 +71,8 @@ bool SetWindowPos(HWND window, ZOrder insertAfter, int x, int y, int cx, int cy,
 bool ShellExecuteA(HWND window, const char *operation, const char *file, const char *parameters,
     const char *directory, int showCommand, const std::function<void()> &failed = {});
 
-// Puts 32-bit RGB pixels on a window without the toolkit's repaint: a few
-// pixels cost one request.
+// Puts 32-bit RGB pixels, or premultiplied ARGB ones, on a window without
+// the toolkit's repaint: a few pixels cost one request.
 class PixelWriter
 {
 public:
@@ -88,6 +88,7 @@ public:
 private:
     unsigned long m_window = 0; // the window the context was made for
     uint32_t m_context = 0; // 0: the window's pixels do not suit
+    int m_depth = 0; // 24, or 32 for a window with alpha
 };
 // Sends what was drawn so far: the pixels of one tick leave together, in
 // one write.

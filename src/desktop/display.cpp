@@ -53,9 +53,9 @@ bool PixelWriter::draw(HWND window, QPoint at, const QImage &pixels)
     if (id != m_window) {
         X11::freePixelContext(m_context);
         m_window = id;
-        m_context = X11::createPixelContext(id);
+        m_context = X11::createPixelContext(id, &m_depth);
     }
-    return X11::putImage(id, m_context, at, pixels);
+    return X11::putImage(id, m_context, m_depth, at, pixels);
 }
 
 void FlushDrawing()

@@ -42,7 +42,9 @@ Form1::Form1(QWidget *parent)
     setAccessibleName(tr("Oglon"));
     setAccessibleDescription(tr("The eyes look in the direction of the mouse pointer"));
     setFixedSize(ClientSize.width, ClientSize.height);
-    setAutoFillBackground(true);
+    // Pixels with alpha, where the screen offers them: the parts cut away
+    // are transparent as well, for compositors that ignore the shape.
+    setAttribute(Qt::WA_TranslucentBackground);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
@@ -107,8 +109,10 @@ void Form1::createMenu()
 void Form1::Form_Load()
 {
     LoadOutline(Outline);
-    const HRGN region = CreatePolygonRgn(Outline.data(), OutlineVertexCount, 0);
-    SetWindowRgn(this, region.translated(-OutlineClientOffset.x, -OutlineClientOffset.y), true);
+    const HRGN region = CreatePolygonRgn(Outline.data(), OutlineVertexCount, 0)
+                            .translated(-OutlineClientOffset.x, -OutlineClientOffset.y);
+    SetWindowRgn(this, region, true);
+    Image1->clipTo(region);
 
     applyStacking();
 

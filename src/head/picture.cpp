@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -22,7 +23,7 @@ QPixmap loadPicture(const QString &resource, qreal ratio)
     return QPixmap(resource);
 }
 
-// Source over destination, the source premultiplied, the destination opaque.
+// Source over destination, both premultiplied.
 QRgb over(QRgb source, QRgb destination)
 {
     const int alpha = qAlpha(source);
@@ -35,8 +36,8 @@ QRgb over(QRgb source, QRgb destination)
         const int t = d * (255 - alpha);
         return s + ((t + (t >> 8) + 0x80) >> 8);
     };
-    return qRgb(blend(qRed(source), qRed(destination)), blend(qGreen(source), qGreen(destination)),
-        blend(qBlue(source), qBlue(destination)));
+    return qRgba(blend(qRed(source), qRed(destination)), blend(qGreen(source), qGreen(destination)),
+        blend(qBlue(source), qBlue(destination)), blend(alpha, qAlpha(destination)));
 }
 
 } // namespace
@@ -44,14 +45,16 @@ QRgb over(QRgb source, QRgb destination)
 QImage ComposeArea(const QImage &below, const QRect &area, const QList<Layer> &layers)
 {
     // The area is converted straight from the picture below: one image is
-    // made per move.
+    // made per move. Transparent parts of it stay transparent.
+    const QImage::Format format
+        = below.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     QImage pixels;
     if (below.depth() == 32 && below.rect().contains(area)) {
         const QImage part(below.constScanLine(area.top()) + area.left() * 4, area.width(),
             area.height(), below.bytesPerLine(), below.format());
-        pixels = part.convertToFormat(QImage::Format_RGB32);
+        pixels = part.convertToFormat(format);
     } else {
-        pixels = below.copy(area).convertToFormat(QImage::Format_RGB32);
+        pixels = below.copy(area).convertToFormat(format);
     }
     for (const Layer &layer : layers) {
         const QImage source = layer.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -80,6 +83,35 @@ void Picture::load()
     m_pixmap = loadPicture(m_resource,
         parentWidget() ? parentWidget()->devicePixelRatioF() : qApp->devicePixelRatio());
     m_image = m_pixmap.toImage();
+    clearOutsideClip();
+}
+
+void Picture::clipTo(const HRGN &region)
+{
+    m_clip = region;
+    clearOutsideClip();
+    update();
+}
+
+// This picture's device pixels outside the clip, at `ratio` device pixels to
+// a pixel: what the window's shape leaves out there.
+QRegion Picture::outsideClip(qreal ratio) const
+{
+    const QRect device(QPoint(), (QSizeF(size()) * ratio).toSize() + QSize(1, 1));
+    return QRegion(device) - m_clip->translated(-pos()).scaled(ratio);
+}
+
+// The pixels put on the screen straight away come from m_image: outside the
+// clip they are made transparent once, not at every move.
+void Picture::clearOutsideClip()
+{
+    if (!m_clip)
+        return;
+    m_image = m_image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (const QRect &r : outsideClip(m_pixmap.devicePixelRatio()) & m_image.rect()) {
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::fill_n(reinterpret_cast<QRgb *>(m_image.scanLine(y)) + r.left(), r.width(), 0);
+    }
 }
 
 void Picture::setPosition(float left, float top)
@@ -169,6 +201,16 @@ void Picture::paintEvent(QPaintEvent *event)
     painter.drawPixmap(0, 0, m_pixmap);
     for (const Picture *overlay : std::as_const(m_overlays))
         painter.drawPixmap(overlay->pos() - pos(), overlay->m_pixmap);
+    if (m_clip) {
+        // In device pixels, as the window's shape is laid: a region scaled by
+        // the toolkit would miss pixels at fractional scales.
+        const qreal ratio = devicePixelRatioF();
+        painter.resetTransform();
+        painter.scale(1 / ratio, 1 / ratio);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        for (const QRect &r : outsideClip(ratio))
+            painter.fillRect(r, Qt::transparent);
+    }
     if (event->region().contains(m_staleRect))
         m_staleRect = QRect();
 }

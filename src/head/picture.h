@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QRect>
 #include <QWidget>
+#include <optional>
 
 // One picture drawn over another: premultiplied ARGB pixels with their
 // top-left at `at`, in the device pixels of the picture beneath.
@@ -18,7 +19,8 @@ struct Layer
 };
 
 // The `area` of `below` (device pixels) with the layers drawn over it in
-// order, as QPainter draws them: 32-bit RGB, the size of the area.
+// order, as QPainter draws them, the size of the area: 32-bit RGB, or
+// premultiplied ARGB where `below` has an alpha channel.
 QImage ComposeArea(const QImage &below, const QRect &area, const QList<Layer> &layers);
 
 class Picture : public QWidget
@@ -40,6 +42,12 @@ public:
     // desktop allows, instead of running the toolkit's whole repaint.
     void addOverlay(Picture *overlay);
 
+    // Leaves the picture's pixels outside `region` (in the window's pixels,
+    // the window's shape) transparent, to the device pixel, in the window
+    // and in what is put on the screen straight away: a compositor that
+    // blends the window but ignores its shape then shows only the region.
+    void clipTo(const HRGN &region);
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -49,10 +57,13 @@ private:
     void load();
     void showMoved(const Picture *overlay, const QRect &before);
     bool drawAtOnce(const QRect &area);
+    QRegion outsideClip(qreal ratio) const;
+    void clearOutsideClip();
 
     QString m_resource;
     QPixmap m_pixmap;
     QImage m_image; // the same pixels, for drawing them past the toolkit
+    std::optional<HRGN> m_clip;
     float m_left = 0;
     float m_top = 0;
     Picture *m_base = nullptr; // the picture this one is an overlay of

@@ -182,35 +182,39 @@ void useStaticGravity(xcb_connection_t *c, xcb_window_t window)
         XCB_ATOM_WM_SIZE_HINTS, 32, Fields, hints);
 }
 
-// Whether the window's pixels are laid out as QImage::Format_RGB32 holds
-// them: depth 24 in 32 bits, this machine's byte order, and a true-colour
-// visual with red, green and blue in the usual places.
-bool holdsRgb32(xcb_connection_t *c, xcb_window_t window)
+// The depth of the window when its pixels are laid out as QImage holds them:
+// 24 as Format_RGB32, 32 as Format_ARGB32_Premultiplied (a window with an
+// alpha channel, which compositors blend). Either takes 32 bits a pixel in
+// this machine's byte order, in a true-colour visual with red, green and
+// blue in the usual places. 0 for any other window.
+int pixelDepth(xcb_connection_t *c, xcb_window_t window)
 {
     const xcb_setup_t *setup = xcb_get_setup(c);
     const bool littleEndian = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
     if ((setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) != littleEndian)
-        return false;
-    bool thirtyTwoBits = false;
-    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
-        if (f.data->depth == 24)
-            thirtyTwoBits = f.data->bits_per_pixel == 32;
-    }
+        return 0;
     const Reply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
-    if (!thirtyTwoBits || !attributes)
-        return false;
-    for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s)) {
+    if (!attributes)
+        return 0;
+    int depth = 0;
+    for (auto s = xcb_setup_roots_iterator(setup); s.rem && !depth; xcb_screen_next(&s)) {
         for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d)) {
             for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
-                if (v.data->visual_id == attributes->visual)
-                    return d.data->depth == 24 && v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR
-                        && v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00
-                        && v.data->blue_mask == 0xff;
+                if (v.data->visual_id == attributes->visual
+                    && v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xff0000
+                    && v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff)
+                    depth = d.data->depth;
             }
         }
     }
-    return false;
+    if (depth != 24 && depth != 32)
+        return 0;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
+        if (f.data->depth == depth)
+            return f.data->bits_per_pixel == 32 ? depth : 0;
+    }
+    return 0;
 }
 
 } // namespace
@@ -306,10 +310,11 @@ void mapWindow(unsigned long window)
     xcb_flush(c);
 }
 
-uint32_t createPixelContext(unsigned long window)
+uint32_t createPixelContext(unsigned long window, int *depth)
 {
     xcb_connection_t *c = connection();
-    if (!c || !window || !holdsRgb32(c, xcb_window_t(window)))
+    *depth = c && window ? pixelDepth(c, xcb_window_t(window)) : 0;
+    if (!*depth)
         return 0;
     const xcb_gcontext_t context = xcb_generate_id(c);
     const uint32_t noExposures = 0;
@@ -323,10 +328,15 @@ void freePixelContext(uint32_t context)
         xcb_free_gc(c, context);
 }
 
-bool putImage(unsigned long window, uint32_t context, QPoint at, const QImage &image)
+bool putImage(unsigned long window, uint32_t context, int depth, QPoint at, const QImage &image)
 {
     xcb_connection_t *c = connection();
-    if (!c || !window || !context || image.format() != QImage::Format_RGB32 || image.isNull())
+    // Both formats hold a pixel in the same 32 bits: a window of depth 24
+    // ignores the top byte, one of depth 32 takes it as alpha, which
+    // Format_RGB32 keeps at 255.
+    const bool laidOut = image.format() == QImage::Format_RGB32
+        || image.format() == QImage::Format_ARGB32_Premultiplied;
+    if (!c || !window || !context || !laidOut || image.isNull())
         return false;
     const uint64_t bytes = uint64_t(image.sizeInBytes());
     if (bytes + 32 > uint64_t(xcb_get_maximum_request_length(c)) * 4)
@@ -334,7 +344,7 @@ bool putImage(unsigned long window, uint32_t context, QPoint at, const QImage &i
     // Should the window go at this moment, the error is dropped unseen.
     const xcb_void_cookie_t cookie = xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP,
         xcb_window_t(window), context, uint16_t(image.width()), uint16_t(image.height()),
-        int16_t(at.x()), int16_t(at.y()), 0, 24, uint32_t(bytes), image.constBits());
+        int16_t(at.x()), int16_t(at.y()), 0, uint8_t(depth), uint32_t(bytes), image.constBits());
     xcb_discard_reply(c, cookie.sequence);
     return true;
 }

@@ -87,13 +87,16 @@ void addState(unsigned long window, const char *state);
 // the window is not on the screen.
 std::optional<bool> managedState(unsigned long window, const char *state);
 
-// A graphics context for putting 32-bit RGB pixels on `window`, or 0 where
-// the window's pixels are laid out otherwise than QImage::Format_RGB32.
-uint32_t createPixelContext(unsigned long window);
+// A graphics context for putting pixels on `window`, or 0 where its pixels
+// are laid out otherwise than QImage holds them. `depth` receives the
+// window's depth: 24 (pixels as QImage::Format_RGB32) or 32 (with alpha, as
+// Format_ARGB32_Premultiplied).
+uint32_t createPixelContext(unsigned long window, int *depth);
 void freePixelContext(uint32_t context);
-// Puts a Format_RGB32 image on the window at `at`, in device pixels, with a
-// context made for it; false for an image too big for one request.
-bool putImage(unsigned long window, uint32_t context, QPoint at, const QImage &image);
+// Puts a Format_RGB32 or Format_ARGB32_Premultiplied image on the window at
+// `at`, in device pixels, with a context made for it and the depth it gave;
+// false for an image too big for one request.
+bool putImage(unsigned long window, uint32_t context, int depth, QPoint at, const QImage &image);
 // Sends the requests waiting on Qt's connection.
 void flush();
 

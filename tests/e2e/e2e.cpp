@@ -278,6 +278,37 @@ QRegion headOutline(qreal ratio)
     return QRegion(polygon, Qt::OddEvenFill);
 }
 
+QRegion opaquePixels(Window window)
+{
+    auto geometry = own(
+        xcb_get_geometry_reply(connection(), xcb_get_geometry(connection(), window), nullptr));
+    if (!geometry || geometry->depth != 32)
+        return {};
+    auto reply = own(xcb_get_image_reply(connection(),
+        xcb_get_image(connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, geometry->width,
+            geometry->height, ~0u),
+        nullptr));
+    if (!reply)
+        return {};
+    const QImage image(xcb_get_image_data(reply.get()), geometry->width, geometry->height,
+        QImage::Format_ARGB32_Premultiplied);
+    QRegion opaque;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0, start = 0; x <= image.width(); ++x) {
+            const int alpha = x < image.width() ? qAlpha(row[x]) : 0;
+            if (alpha != 0 && alpha != 255)
+                return {};
+            if (alpha != 255) {
+                if (x > start)
+                    opaque += QRect(start, y, x - start, 1);
+                start = x + 1;
+            }
+        }
+    }
+    return opaque;
+}
+
 QImage grab(const QRect &area)
 {
     return QGuiApplication::primaryScreen()

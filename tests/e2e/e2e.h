@@ -61,6 +61,10 @@ QRegion shape(Window window, int kind);
 // The head's outline in client pixels, the shape it should have; at a device
 // pixel ratio, the outline scaled and filled in device pixels.
 QRegion headOutline(qreal ratio = 1);
+// The pixels of a window with alpha (depth 32) that are not transparent, in
+// device pixels; none for a window without alpha or one with pixels neither
+// opaque nor transparent.
+QRegion opaquePixels(Window window);
 QPoint pointer();
 // The window the window manager says is active (_NET_ACTIVE_WINDOW), or 0.
 Window activeWindow();

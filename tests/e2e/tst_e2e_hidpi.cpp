@@ -57,6 +57,7 @@ void TestHiDpi::shapedAtEveryScale()
     const QRegion expected = headOutline(ratio);
     QCOMPARE(shape(head, XCB_SHAPE_SK_BOUNDING), expected);
     QCOMPARE(shape(head, XCB_SHAPE_SK_INPUT), expected);
+    QTRY_COMPARE_WITH_TIMEOUT(opaquePixels(head), expected, Deadline);
     // On every fourth row, a right press just left of the outline opens no
     // menu and one on its edge does. Each press waits for the last menu to
     // close: presses in a quick chain get lost.

@@ -430,11 +430,16 @@ void TestArtwork::pupilDrawnAsQtDrawsIt_data()
     QTest::addColumn<QPoint>("at"); // the pupil's top-left on the head
     QTest::addColumn<QRect>("area");
     QTest::addColumn<int>("opacity");
-    QTest::newRow("inside") << 1 << QPoint(26, 78) << QRect(24, 76, 9, 10) << 255;
-    QTest::newRow("cut at the top left") << 1 << QPoint(24, 76) << QRect(26, 78, 8, 8) << 255;
-    QTest::newRow("cut at the bottom right") << 1 << QPoint(64, 80) << QRect(60, 76, 6, 6) << 255;
+    QTest::addColumn<QRect>("cleared"); // made transparent on the head first
+    QTest::newRow("inside") << 1 << QPoint(26, 78) << QRect(24, 76, 9, 10) << 255 << QRect();
+    QTest::newRow("cut at the top left")
+        << 1 << QPoint(24, 76) << QRect(26, 78, 8, 8) << 255 << QRect();
+    QTest::newRow("cut at the bottom right")
+        << 1 << QPoint(64, 80) << QRect(60, 76, 6, 6) << 255 << QRect();
     QTest::newRow("@2x, half seen through")
-        << 2 << QPoint(52, 156) << QRect(50, 152, 16, 18) << 128;
+        << 2 << QPoint(52, 156) << QRect(50, 152, 16, 18) << 128 << QRect();
+    QTest::newRow("half seen through, over a transparent part")
+        << 1 << QPoint(26, 78) << QRect(24, 76, 9, 10) << 128 << QRect(24, 76, 5, 10);
 }
 
 // The pixels put straight on the window are those QPainter would have put
@@ -445,10 +450,17 @@ void TestArtwork::pupilDrawnAsQtDrawsIt()
     QFETCH(QPoint, at);
     QFETCH(QRect, area);
     QFETCH(int, opacity);
+    QFETCH(QRect, cleared);
     const QString suffix = scale == 2 ? QStringLiteral("@2x.gif") : QStringLiteral(".gif");
     // In device pixels, as the window has them.
     QImage head = loadImage("head" + suffix).convertToFormat(QImage::Format_RGB32);
     head.setDevicePixelRatio(1);
+    if (!cleared.isEmpty()) {
+        head.convertTo(QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&head);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.fillRect(cleared, Qt::transparent);
+    }
     QImage pupil = loadImage("pupil" + suffix).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     pupil.setDevicePixelRatio(1);
     if (opacity < 255) {
