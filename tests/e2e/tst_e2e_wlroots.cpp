@@ -122,7 +122,7 @@ bool openNativeWindow(QProcess &window, QProcess &pointer, QPoint at = { 200, 20
 }
 
 // Gives the native window the focus, as the compositor's own means do.
-[[maybe_unused]] bool activateNativeWindow(const Compositor &compositor)
+bool activateNativeWindow(const Compositor &compositor)
 {
     if (compositor.name == "sway")
         return runTool(QStringLiteral("swaymsg"), { "[title=\"^native$\"] focus" });
@@ -131,7 +131,7 @@ bool openNativeWindow(QProcess &window, QProcess &pointer, QPoint at = { 200, 20
 
 // What the output shows over `area` (layout coordinates), from the
 // compositor's screen copy: at a scale above 1, that many pixels a point.
-[[maybe_unused]] QImage screenshot(const QRect &area)
+QImage screenshot(const QRect &area)
 {
     QProcess grim;
     grim.start(QStringLiteral("grim"),
@@ -161,6 +161,7 @@ private slots:
     void followsOverX11();
     void followsEverywhere_data();
     void followsEverywhere();
+    void onlyTheHeadAbove();
     void cleanupTestCase();
 
 private:
@@ -281,6 +282,71 @@ void TestWlroots::followsEverywhere()
     QVERIFY(oglon.ended());
     window.kill();
     window.waitForFinished();
+}
+
+// Whether the head shows as itself over what lies beneath (`shot` is the
+// head's place and 20 pixels round it): the pixels well outside the outline
+// show the colour left of the head, the face does not.
+bool onlyTheHeadShows(const QImage &shot, QString *seen)
+{
+    const QPoint at(20, 20);
+    const QColor beneath = shot.pixelColor(at - QPoint(10, 0));
+    const auto near = [&](QPoint p) {
+        const QColor c = shot.pixelColor(at + p);
+        return qAbs(c.red() - beneath.red()) <= 8 && qAbs(c.green() - beneath.green()) <= 8
+            && qAbs(c.blue() - beneath.blue()) <= 8;
+    };
+    QRegion grown;
+    for (int dx = -3; dx <= 3; ++dx)
+        for (int dy = -3; dy <= 3; ++dy)
+            grown |= headOutline().translated(dx, dy);
+    int outside = 0, shown = 0, face = 0, covered = 0;
+    for (const QRect &r : QRegion(QRect(QPoint(), HeadRect.size())) - grown)
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x, ++outside)
+                shown += near({ x, y });
+    for (const QRect &r : headOutline() & QRect(10, 10, 70, 120))
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x, ++face)
+                covered += near({ x, y });
+    *seen = QStringLiteral("%1 of %2 outside show what is beneath, %3 of %4 of the face do")
+                .arg(shown)
+                .arg(outside)
+                .arg(covered)
+                .arg(face);
+    return outside > 0 && shown >= outside * 95 / 100 && covered <= face / 20;
+}
+
+// A compositor that draws the whole window shows its transparent pixels as
+// what lies beneath; Always On Top keeps the head over a native window that
+// opens after it and one that is then activated.
+void TestWlroots::onlyTheHeadAbove()
+{
+    Run oglon(QProcessEnvironment::systemEnvironment());
+    const Window head = oglon.head();
+    QVERIFY(head);
+    QVERIFY(QTest::qWaitFor([&] { return isViewable(head); }));
+    QProcess window;
+    const auto close = qScopeGuard([&] {
+        window.kill();
+        window.waitForFinished();
+    });
+    QVERIFY(openNativeWindow(window, mPointer, { 60, 60 }));
+    QString seen;
+    for (const bool activated : { false, true }) {
+        if (activated)
+            QVERIFY(activateNativeWindow(mCompositor));
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         const QImage shot
+                             = screenshot(clientRect(head).adjusted(-20, -20, 20, 20));
+                         return !shot.isNull() && onlyTheHeadShows(shot, &seen);
+                     },
+                     Deadline),
+            qPrintable(seen));
+    }
+    oglon.process.terminate();
+    QVERIFY(oglon.ended());
 }
 
 int main(int argc, char *argv[])

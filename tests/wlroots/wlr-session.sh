@@ -70,6 +70,9 @@ else
 <?xml version="1.0"?>
 <labwc_config>
   <core><xwaylandPersistence>yes</xwaylandPersistence></core>
+  <!-- As the README tells users: labwc lets an X11 window stay on top only
+       where a rule allows it. -->
+  <windowRules><windowRule identifier="oglon" allowAlwaysOnTop="yes" /></windowRules>
 </labwc_config>
 EOF
     # labwc leaves the output's mode and the background to other programs.
