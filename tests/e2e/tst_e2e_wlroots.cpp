@@ -322,6 +322,8 @@ bool onlyTheHeadShows(const QImage &shot, QString *seen)
 // opens after it and one that is then activated.
 void TestWlroots::onlyTheHeadAbove()
 {
+    if (mCompositor.name == "labwc" && mCompositor.version < QVersionNumber(0, 9))
+        QSKIP("labwc 0.8 lets a native window that opens later cover the head");
     Run oglon(QProcessEnvironment::systemEnvironment());
     const Window head = oglon.head();
     QVERIFY(head);
